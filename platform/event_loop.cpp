@@ -85,7 +85,9 @@ int HeadlessEventLoop::runPending() {
       std::lock_guard g(mu_);
       auto it = timers_.find(id);
       if (it == timers_.end() || it->second.generation != gen) continue;
-      it->second.due = now + it->second.period;
+      // Keep the cadence; after a long stall, fire once and resume from now.
+      it->second.due += it->second.period;
+      if (it->second.due <= now) it->second.due = now + it->second.period;
       fn = it->second.fn;
     }
     fn();

@@ -1,0 +1,49 @@
+#include "app/windows.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#ifdef PLOTDESK_HAVE_QT
+#include <QApplication>
+
+#include "ui/qt/mode_chooser_widget.h"
+#endif
+
+namespace plotdesk {
+
+namespace {
+#ifdef PLOTDESK_HAVE_QT
+bool displayAvailable() {
+  auto set = [](const char* n) {
+    const char* v = std::getenv(n);
+    return v && *v;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+QApplication& application(int& argc, char** argv) {
+  static QApplication* app = nullptr;
+  if (!app) app = new QApplication(argc, argv);
+  return *app;
+}
+#endif
+}  // namespace
+
+AppHooks makeAppHooks([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) {
+  AppHooks hooks;
+#ifdef PLOTDESK_HAVE_QT
+  if (displayAvailable()) {
+    hooks.runChooser = [&argc, argv](const std::string& home) -> std::optional<int> {
+      application(argc, argv);
+      SettingsStore store(home);
+      return runModeChooser(store);
+    };
+  }
+#endif
+  hooks.runWindow = [](const WindowChoice& choice, bool, const std::string&) {
+    return runWindowUnavailable(choice, std::cerr);
+  };
+  return hooks;
+}
+
+}  // namespace plotdesk
