@@ -117,6 +117,9 @@ class PosixSerialPort final : public SerialPortIo {
 
   void close() override {
     if (fd_ >= 0) {
+      // Exclusive mode outlives our handle while anyone else keeps the tty
+      // open; give it back so the next job can open the port.
+      (void)::ioctl(fd_, TIOCNXCL);
       ::close(fd_);  // also drops the lock
       fd_ = -1;
     }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/net_guard.h"
 #include "platform/numbers.h"
 
@@ -38,7 +39,7 @@ TimedSocket::Wait TimedSocket::waitFor(short events, std::chrono::steady_clock::
     int slice = kSliceMs;
     if (hasDeadline) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                        std::chrono::steady_clock::now());
+                                                                        realClock().steadyNow());
       if (left.count() <= 0) return Wait::TIMEOUT;
       if (left.count() < slice) slice = static_cast<int>(left.count());
     }
@@ -96,7 +97,7 @@ Status TimedSocket::connect(const std::string& host, int port) {
 long TimedSocket::send(const void* data, size_t size) {
   if (fd_ < 0) return -1;
   const bool hasDeadline = limitMs_ > 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs_);
+  const auto deadline = realClock().steadyNow() + std::chrono::milliseconds(limitMs_);
   const auto* bytes = static_cast<const char*>(data);
   size_t sent = 0;
   while (sent < size) {
@@ -117,7 +118,7 @@ long TimedSocket::receive(void* data, size_t size, bool honourCancel) {
   const bool hasDeadline = limitMs_ > 0;
   // Without a limit, the flag is the only way out of the wait.
   if (!hasDeadline) honourCancel = true;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs_);
+  const auto deadline = realClock().steadyNow() + std::chrono::milliseconds(limitMs_);
   for (;;) {
     ssize_t n = ::recv(fd_, data, size, MSG_DONTWAIT);
     if (n >= 0) return static_cast<long>(n);

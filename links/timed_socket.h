@@ -1,6 +1,7 @@
 #pragma once
 // A TCP stream socket whose sends and receives give up after a time limit.
-// Every wait happens in short slices so a cancel flag is seen within about
+// The limit is real time, as the waits are on a real socket. Every wait
+// happens in short slices so a cancel flag is seen within about
 // 50 ms, also when no limit is set. Data already available is always taken
 // before the flag is looked at, so a reply that has arrived is never lost to
 // a late cancel.
