@@ -1,0 +1,141 @@
+#include "engine/plot_disposer.h"
+
+#include <cstdio>
+
+#include "engine/pagination.h"
+#include "engine/plot_writer.h"
+#include "platform/files.h"
+
+namespace plotdesk::engine {
+namespace {
+
+constexpr size_t kMaxNameBytes = 255;
+constexpr size_t kMaxBaseBytes = 50;
+
+// Largest prefix of `s` of at most `limit` bytes that ends on a UTF-8
+// character boundary.
+std::string cutAtCharacter(const std::string& s, size_t limit) {
+  if (s.size() <= limit) return s;
+  size_t n = limit;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+}  // namespace
+
+Result<std::string> outputPath(const std::string& folder, const std::string& source, const std::string& timestamp,
+                               int page) {
+  std::string name(fileNamePart(source));
+  size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+  std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+  if (!ext.empty()) base = cutAtCharacter(base, kMaxBaseBytes);
+  char number[16];
+  std::snprintf(number, sizeof number, "%03d", page + 1);
+  std::string tail = "_" + timestamp + "_" + number + ext;
+  if (tail.size() > kMaxNameBytes) return fail("the output name for '" + name + "' cannot fit in 255 bytes");
+  base = cutAtCharacter(base, kMaxNameBytes - tail.size());
+  return joinPath(folder, base + tail);
+}
+
+Result<std::unique_ptr<DisposeEngine>> makeDisposeEngine(const DisposeSettings& settings) {
+  if (settings.storedAlignType == 0) {
+    return fail("the legacy engine (alignment type \"Old type\") is not available in this version");
+  }
+  return std::unique_ptr<DisposeEngine>(std::make_unique<PlotDisposer>(settings));
+}
+
+PlotDisposer::PlotDisposer(DisposeSettings settings)
+    : settings_(std::move(settings)), reader_(drawing_, settings_.readerOptions()) {}
+
+std::vector<PlotDisposer::Step> PlotDisposer::steps() {
+  const DisposeSettings& s = settings_;
+  return {
+      {"circle conversion", s.aaToLine, nullptr},
+      {"label stroke conversion", s.fontDispose, nullptr},
+      {"sawtooth removal", s.removeSawtooth, nullptr},
+      {"point deletion", s.deletePoints, nullptr},
+      {"point addition", s.addPoints, nullptr},
+      {"alignment", true, &PlotDisposer::align},
+      {"page division", true, &PlotDisposer::paginate},
+      {"stroke linking", s.autoLink, nullptr},
+      {"pen order", s.spOrder, nullptr},
+      {"stroke shortening", s.leaveCut, nullptr},
+      {"console job file", s.controlMacPrg, nullptr},
+  };
+}
+
+std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
+  const DisposeSettings& s = settings_;
+  std::vector<const char*> missing;
+  if (s.scanExtContour) missing.push_back("external contour mark");
+  if (s.holdPosition) missing.push_back("holding position mark");
+  if (s.inkjetMark) missing.push_back("inkjet mark");
+  if (s.autoCutMaterial) missing.push_back("automatic material cut");
+  if (s.autoFeedMaterial) missing.push_back("automatic material feed");
+  return missing;
+}
+
+Status PlotDisposer::align() {
+  alignDrawing(drawing_, settings_.alignType);
+  return {};
+}
+
+Status PlotDisposer::paginate() { return paginateDrawing(drawing_, settings_.fileType); }
+
+Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
+  if (!settings_.paginationEnabled() && !settings_.optimise && !settings_.controlMacPrg) return copySource(job, owner);
+
+  std::vector<Step> run = steps();
+  for (const Step& step : run) {
+    if (step.enabled && step.run == nullptr) {
+      return fail(std::string("the dispose needs the ") + step.name + " step, which is not available yet");
+    }
+  }
+  if (std::vector<const char*> missing = missingWriterFeatures(); !missing.empty()) {
+    return fail(std::string("the dispose needs the ") + missing.front() + " step, which is not available yet");
+  }
+
+  Status loaded = reader_.loadFile(job.source, [&owner](int percent) {
+    owner.disposeProgress(percent);
+    return !owner.disposeCancelled();
+  });
+  if (!loaded) return loaded;
+  for (const Step& step : run) {
+    if (!step.enabled) continue;
+    if (Status st = (this->*step.run)(); !st) return st;
+  }
+  return writePages(job, owner);
+}
+
+Status PlotDisposer::copySource(const DisposeJob& job, DisposeOwner& owner) {
+  Result<std::string> target = outputPath(job.outputFolder, job.source, job.timestamp, 0);
+  if (!target) return fail(target.error());
+  if (Status st = copyFile(job.source, *target); !st) return fail("cannot copy the plot file: " + st.error());
+  owner.appendDisposedOutput(*target + ";" + sizeText(0, 0));
+  return {};
+}
+
+Status PlotDisposer::writePages(const DisposeJob& job, DisposeOwner& owner) {
+  std::vector<PageContent> pages = collectPages(drawing_);
+  std::vector<std::string> written;
+  std::vector<std::string> items;
+  // A job is all or nothing: the pipeline deletes the source after a success.
+  auto undo = [&written](const std::string& why) {
+    for (const std::string& path : written) (void)deleteFile(path);
+    return fail(why);
+  };
+  for (const PageContent& page : pages) {
+    if (owner.disposeCancelled()) return undo("the dispose was cancelled");
+    Result<std::string> path = outputPath(job.outputFolder, job.source, job.timestamp, page.page);
+    if (!path) return undo(path.error());
+    std::string bytes = writePage(drawing_, page, settings_, page.page == drawing_.pageCount - 1);
+    if (Status st = writeFileAtomic(*path, bytes); !st) return undo("cannot write a page file: " + st.error());
+    written.push_back(*path);
+    items.push_back(*path + ";" + sizeText(page.box.maxX, page.box.maxY));
+  }
+  for (const std::string& item : items) owner.appendDisposedOutput(item);
+  return {};
+}
+
+}  // namespace plotdesk::engine

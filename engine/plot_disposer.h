@@ -1,0 +1,47 @@
+#pragma once
+// The plot disposer: reads one source plot file, runs the enabled processing
+// steps in their fixed order and writes one machine plot file per page.
+#include <string>
+#include <vector>
+
+#include "engine/dispose_engine.h"
+#include "engine/drawing.h"
+#include "engine/plot_reader.h"
+
+namespace plotdesk::engine {
+
+class PlotDisposer final : public DisposeEngine {
+ public:
+  explicit PlotDisposer(DisposeSettings settings);
+
+  Status dispose(const DisposeJob& job, DisposeOwner& owner) override;
+
+  // One processing step of the run. A step without `run` is not implemented
+  // yet: a job that enables it fails before reading, naming the step, rather
+  // than silently producing different cuts.
+  struct Step {
+    const char* name;
+    bool enabled;
+    Status (PlotDisposer::*run)();
+  };
+  // The steps between reading and writing, in run order.
+  std::vector<Step> steps();
+  // Output features of the page writer that the job enables but that are not
+  // implemented yet.
+  std::vector<const char*> missingWriterFeatures() const;
+
+  const Drawing& drawing() const { return drawing_; }
+  const DisposeSettings& settings() const { return settings_; }
+
+ private:
+  Status copySource(const DisposeJob& job, DisposeOwner& owner);
+  Status writePages(const DisposeJob& job, DisposeOwner& owner);
+  Status align();
+  Status paginate();
+
+  DisposeSettings settings_;
+  Drawing drawing_;
+  PlotReader reader_;
+};
+
+}  // namespace plotdesk::engine
