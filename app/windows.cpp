@@ -3,6 +3,12 @@
 #include <cstdlib>
 #include <iostream>
 
+#ifdef PLOTDESK_HAVE_LINKS
+#include "links/send_command.h"
+#endif
+#ifdef PLOTDESK_HAVE_ENGINE
+#include "engine/dispose_command.h"
+#endif
 #ifdef PLOTDESK_HAVE_QT
 #include <QApplication>
 
@@ -39,6 +45,15 @@ AppHooks makeAppHooks([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) 
       return runModeChooser(store);
     };
   }
+#endif
+#ifdef PLOTDESK_HAVE_LINKS
+  hooks.send = [](const std::vector<std::string>& a, const std::string& home, std::ostream& out, std::ostream& err) {
+    return runSendCommand(a, home, out, err);
+  };
+#endif
+#ifdef PLOTDESK_HAVE_ENGINE
+  hooks.dispose = [](const std::vector<std::string>& a, const std::string& home, std::ostream& out,
+                     std::ostream& err) { return runDisposeCommand(a, home, out, err); };
 #endif
   hooks.runWindow = [](const WindowChoice& choice, bool, const std::string&) {
     return runWindowUnavailable(choice, std::cerr);
