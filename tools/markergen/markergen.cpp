@@ -1,0 +1,68 @@
+// Writes a synthetic garment marker in the style of CAD plot output: a frame,
+// then closed pattern pieces with many vertices, for load tests and benchmarks.
+//
+//   plotdesk-markergen OUT [VERTICES] [SEED]     (default 1500000 vertices, seed 1)
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <random>
+#include <string>
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: plotdesk-markergen OUT [VERTICES] [SEED]\n");
+    return 2;
+  }
+  const long total = argc > 2 ? std::atol(argv[2]) : 1500000;
+  const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atol(argv[3])) : 1U;
+  std::FILE* f = std::fopen(argv[1], "wb");
+  if (f == nullptr) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  std::mt19937 rng(seed);
+  const int width = 720000;  // 18 m of fabric in plotter units
+  const int height = 68000;  // 1.7 m
+  std::string out = "IN;\r\nPA;\r\nSP1;\r\n";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, ";PU%d,0\r\n;PD0,0,0,%d,%d,%d,%d,0\r\n", width, height, width, height, width);
+  out += buf;
+  long written = 5;
+  std::uniform_int_distribution<int> cx(6000, width - 6000);
+  std::uniform_int_distribution<int> cy(6000, height - 6000);
+  std::uniform_int_distribution<int> count(30, 400);
+  std::uniform_real_distribution<double> wobble(0.8, 1.2);
+  while (written < total) {
+    const int n = static_cast<int>(std::min<long>(count(rng), total - written));
+    const int x0 = cx(rng);
+    const int y0 = cy(rng);
+    const double r = 1500.0 + (rng() % 2500);
+    for (int i = 0; i <= n; ++i) {
+      const double a = 6.283185307179586 * (i % n) / n;
+      const double k = i == n ? 1.0 : wobble(rng);
+      const int x = x0 + static_cast<int>(r * k * std::cos(a));
+      const int y = y0 + static_cast<int>(r * k * std::sin(a) * 0.8);
+      if (i == 0) {
+        std::snprintf(buf, sizeof buf, ";PU%d,%d\r\n;PD", x, y);
+      } else {
+        std::snprintf(buf, sizeof buf, (i % 4 == 0 || i == n) ? "%d,%d\r\n;PD" : "%d,%d,", x, y);
+      }
+      out += buf;
+    }
+    out.resize(out.size() - 3);  // the last ";PD" opens nothing
+    written += n;
+    if (out.size() > (1 << 20)) {
+      if (std::fwrite(out.data(), 1, out.size(), f) != out.size()) break;
+      out.clear();
+    }
+  }
+  out += ";PU0,0;\r\nPG;\r\n";
+  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  return 0;
+}
