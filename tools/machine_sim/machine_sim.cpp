@@ -208,17 +208,32 @@ void MachineSimulator::serve(int fd, std::stop_token stop) {
       c.pending.clear();
     }
     const MachineSimOptions opt = options();
-    // The link sends a command alone after a pause, so a read of exactly five
-    // equal command bytes inside a job is the end or error command.
+    // With acknowledgements the link sends a command alone, so a read of
+    // exactly five equal command bytes inside a job is the end or error
+    // command. Without them, the command may follow the last data in the
+    // same read: five command bytes at the end of a read, with nothing after
+    // them, are taken as the command.
+    std::string command;
     if (chunk.size() == 5 && (allBytesAre(chunk, 1) || allBytesAre(chunk, 2))) {
+      command.swap(chunk);
+    } else if ((opt.oldProgramMode || opt.neverAcknowledge) && chunk.size() > 5) {
+      std::string tail = chunk.substr(chunk.size() - 5);
+      if ((allBytesAre(tail, 1) || allBytesAre(tail, 2)) && !readable(fd, 30)) {
+        chunk.resize(chunk.size() - 5);
+        command = tail;
+      }
+    }
+    if (!chunk.empty()) receiveData(c, chunk, opt, tag);
+    if (!c.open) break;
+    if (!command.empty()) {
       c.inJob = false;
-      if (allBytesAre(chunk, 1)) {
+      if (allBytesAre(command, 1)) {
         if (opt.garbageAnswers) {
           (void)sendByte(fd, kJunk);
           note(tag + "end command answered with junk; job dropped");
           continue;
         }
-        (void)sendByte(fd, kAccept);
+        // Keep the job before confirming it, as a machine would.
         std::string file;
         size_t index;
         {
@@ -241,6 +256,7 @@ void MachineSimulator::serve(int fd, std::stop_token stop) {
           jobs_.push_back(c.job);
           cutEnd_ = cutEnd;
         }
+        (void)sendByte(fd, kAccept);
         note(tag + "end accepted: job " + formatInt(static_cast<long long>(index)) + ", " +
              formatInt(static_cast<long long>(c.job.data.size())) + " bytes in " + formatInt(c.job.blocks) +
              " blocks" + (file.empty() ? "" : " -> " + file));
@@ -253,37 +269,40 @@ void MachineSimulator::serve(int fd, std::stop_token stop) {
         note(tag + "error command: job dropped after " + formatInt(static_cast<long long>(c.job.data.size())) +
              " bytes");
       }
-      continue;
-    }
-    c.job.data += chunk;
-    c.blockBytes += chunk.size();
-    {
-      std::lock_guard g(mu_);
-      dataBytes_ += static_cast<long long>(chunk.size());
-    }
-    int finished = 0;
-    while (c.blockBytes >= kBlockSize) {
-      c.blockBytes -= kBlockSize;
-      ++finished;
-    }
-    // A short block is the last one, unless the rest of it is on its way.
-    if (c.blockBytes > 0 && !readable(fd, 30)) {
-      c.blockBytes = 0;
-      ++finished;
-    }
-    for (int i = 0; i < finished && c.open; ++i) {
-      ++c.job.blocks;
-      if (opt.dropAfterBlocks > 0 && c.job.blocks >= opt.dropAfterBlocks) {
-        note(tag + "dropping the connection after block " + formatInt(c.job.blocks));
-        c.open = false;
-        break;
-      }
-      if (!opt.oldProgramMode && !opt.neverAcknowledge) (void)sendByte(fd, kBlockAck);
     }
   }
   if (c.inJob) {
     note(tag + "connection closed in a job after " + formatInt(static_cast<long long>(c.job.data.size())) +
          " bytes; job dropped");
+  }
+}
+
+void MachineSimulator::receiveData(Connection& c, const std::string& chunk, const MachineSimOptions& opt,
+                                   const std::string& tag) {
+  c.job.data += chunk;
+  c.blockBytes += chunk.size();
+  {
+    std::lock_guard g(mu_);
+    dataBytes_ += static_cast<long long>(chunk.size());
+  }
+  int finished = 0;
+  while (c.blockBytes >= kBlockSize) {
+    c.blockBytes -= kBlockSize;
+    ++finished;
+  }
+  // A short block is the last one, unless the rest of it is on its way.
+  if (c.blockBytes > 0 && !readable(c.fd, 30)) {
+    c.blockBytes = 0;
+    ++finished;
+  }
+  for (int i = 0; i < finished && c.open; ++i) {
+    ++c.job.blocks;
+    if (opt.dropAfterBlocks > 0 && c.job.blocks >= opt.dropAfterBlocks) {
+      note(tag + "dropping the connection after block " + formatInt(c.job.blocks));
+      c.open = false;
+      break;
+    }
+    if (!opt.oldProgramMode && !opt.neverAcknowledge) (void)sendByte(c.fd, kBlockAck);
   }
 }
 

@@ -71,6 +71,7 @@ class MachineSimulator {
   void acceptLoop(std::stop_token stop);
   void serve(int fd, std::stop_token stop);
   bool handleCommandBytes(Connection& c);
+  void receiveData(Connection& c, const std::string& chunk, const MachineSimOptions& opt, const std::string& tag);
   void note(const std::string& line);
   MachineSimOptions options() const;
   bool cutting();
