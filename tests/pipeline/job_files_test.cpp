@@ -82,3 +82,33 @@ TEST(ListModel, EditsRowsAndReportsEachChange) {
 
 }  // namespace
 }  // namespace plotdesk
+
+#include "config/settings_store.h"
+#include "pipeline/pipeline_settings.h"
+
+namespace plotdesk {
+namespace {
+
+TEST(PipelineSettings, ReadsTheStoreWithFoldersAndUpperCaseFilter) {
+  testing_support::TempFolder tmp;
+  const std::string home = tmp.path() + "/";
+  {
+    SettingsStore store(home);
+    ASSERT_TRUE(store.set_Watcher_Filter("*.plt;*.Hpgl;").ok());
+    ASSERT_TRUE(store.set_Watcher_Dir(tmp.at("in/")).ok());
+    ASSERT_TRUE(store.set_FNExist_DelItem(1).ok());
+    ASSERT_TRUE(store.set_Transfer_DelayTime(7).ok());
+  }
+  PipelineSettings s = PipelineSettings::fromStore(home, false);
+  EXPECT_FALSE(s.live);
+  EXPECT_EQ(s.watcherFilter, "*.PLT;*.HPGL;");
+  EXPECT_EQ(s.watchFolder, tmp.at("in"));
+  EXPECT_EQ(s.disposeFolder, home + "DisposeFile_Folder");
+  EXPECT_EQ(s.continueFolder, home + "ContinueFile_Folder");
+  EXPECT_EQ(s.backupFolder, home + "BackupFile_Folder");
+  EXPECT_TRUE(s.dropMissingPrintFile);
+  EXPECT_EQ(s.transferDelaySeconds, 7);
+}
+
+}  // namespace
+}  // namespace plotdesk

@@ -81,6 +81,7 @@ struct LinkScript {
   std::string message;
   bool block = false;
   bool pauses = false;
+  bool cutEndOk = true;
 };
 
 class FakeLinks final : public LinkFactory {
@@ -100,6 +101,7 @@ class FakeLinks final : public LinkFactory {
     return sentNames;
   }
   std::atomic<bool> sending{false};
+  std::atomic<int> cutEndWaits{0};
 
  private:
   struct Link final : LinkService {
@@ -123,6 +125,12 @@ class FakeLinks final : public LinkFactory {
     }
     std::string message() const override { return s.block ? "File transfer cancelled by user." : s.message; }
     bool pausesQueue() const override { return s.pauses; }
+    bool waitForCutEnd(const std::function<void(const std::string&)>& status, std::string& message) override {
+      ++f.cutEndWaits;
+      status("Check Machine Cut ... ...");
+      if (!s.cutEndOk) message = "Machine error";
+      return s.cutEndOk;
+    }
     FakeLinks& f;
     LinkJob job;
     TransferOwner& owner;
@@ -132,6 +140,8 @@ class FakeLinks final : public LinkFactory {
   size_t calls = 0;
   std::vector<std::string> sentNames;
 };
+
+using Strings = std::vector<std::string>;
 
 // One program folder, loop, clock, window and stand-ins; local time is UTC.
 class Harness {
@@ -209,7 +219,23 @@ class Harness {
 
 class PipelineTest : public ::testing::Test, public Harness {};
 
-using Strings = std::vector<std::string>;
+class FakePreview final : public PreviewSink {
+ public:
+  void show(const std::string& path) override { add("show " + std::string(fileNamePart(path))); }
+  void clear() override { add("clear"); }
+  Strings calls() {
+    std::lock_guard g(mu_);
+    return calls_;
+  }
+
+ private:
+  void add(std::string s) {
+    std::lock_guard g(mu_);
+    calls_.push_back(std::move(s));
+  }
+  std::mutex mu_;
+  Strings calls_;
+};
 
 struct Scenario {
   const char* name;
@@ -512,6 +538,53 @@ TEST_F(PipelineTest, WatchedFolderFeedsTheWatcherList) {
   EXPECT_EQ(view.bar[0], "Watcher Files: 1");
   p.stopWatching();
   EXPECT_FALSE(p.isWatching());
+}
+
+}  // namespace
+}  // namespace plotdesk
+
+namespace plotdesk {
+namespace {
+
+TEST(PipelineLinks, PreviewAndCutEndWaitByTransferType) {
+  const std::string sent = std::string("show ") + (kA1 + 1);
+  struct Case {
+    int type;
+    bool preview, oldMode, cutState, cutEndOk;
+    Strings previewCalls;
+    int cutEndWaits;
+    const char* result;
+  } cases[] = {
+      {2, false, false, true, true, {}, 0, "OK"},
+      {2, true, false, false, true, {sent, "clear"}, 0, "OK"},
+      {4, false, false, true, true, {}, 1, "OK"},
+      {4, false, false, true, false, {}, 1, "Fail|Machine error"},
+      {5, false, false, true, true, {sent, "clear"}, 1, "OK"},
+      {5, false, true, true, true, {sent}, 0, "OK"},  // the old-mode IC link keeps its drawing
+      {6, true, false, false, true, {"clear"}, 0, "OK"},
+      {7, true, false, true, true, {sent}, 0, "OK"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("Transfer_Type " + std::to_string(c.type));
+    Harness h;
+    FakePreview preview;
+    h.s.transferType = c.type;
+    h.s.printPreview = c.preview;
+    h.s.oldProgramMode = c.oldMode;
+    h.s.icCutState = c.cutState;
+    h.links.script = {{true, "", false, false, c.cutEndOk}};
+    h.pipeline = std::make_unique<Pipeline>(h.loop, h.clock, h.s, PipelineServices{h.engines, h.links, &preview},
+                                            h.view);
+    h.drop("/a.plt");
+    ASSERT_TRUE(h.run([&] { return h.pipeline->printedList().rowCount() == 1 && !h.pipeline->printing(); }));
+    h.pipeline->shutdown();
+    EXPECT_EQ(preview.calls(), c.previewCalls);
+    EXPECT_EQ(h.links.cutEndWaits.load(), c.cutEndWaits);
+    std::string row = h.pipeline->printedList().cell(0, 1);
+    if (row == "Fail") row += "|" + h.pipeline->printedList().cell(0, 3);
+    EXPECT_EQ(row, c.result);
+    EXPECT_EQ(h.view.count("print: Check Machine Cut"), c.cutEndWaits);
+  }
 }
 
 }  // namespace
