@@ -29,7 +29,7 @@ std::vector<std::string> parallelDeviceCandidates(int parallelNo, const std::str
 }
 
 ParallelLink::ParallelLink(LinkOwner& owner, std::string path, long long /*fileSize*/, const LinkContext& context)
-    : owner_(owner), path_(std::move(path)) {
+    : owner_(owner), clock_(context.clockRef()), path_(std::move(path)) {
   SettingsStore store = context.programFolder.empty() ? SettingsStore() : SettingsStore(context.programFolder);
   devices_ = parallelDeviceCandidates(store.Parallel_No(), store.Parallel_Device());
 }
@@ -78,7 +78,10 @@ bool ParallelLink::transfer() {
         ssize_t w = ::write(device.fd, block.data() + written, static_cast<size_t>(n - written));
         if (w > 0) {
           written += w;
-        } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
+        } else if (w < 0 && errno == EAGAIN) {
+          // Printer drivers without poll support report ready while busy.
+          clock_.sleepFor(Clock::Ms(10));
+        } else if (w < 0 && errno != EINTR) {
           break;
         }
       }

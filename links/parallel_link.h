@@ -21,6 +21,7 @@ class ParallelLink final : public MachineLink {
   bool cancelled() const { return owner_.cancelFlag().load(); }
 
   LinkOwner& owner_;
+  Clock& clock_;
   std::string path_;
   std::vector<std::string> devices_;
 };

@@ -114,10 +114,13 @@ bool TcpMachineLink::linkCommand(int c) {
   bool accepted = false;
   if (socket_.send(bytes.data(), bytes.size()) == static_cast<long>(bytes.size())) {
     pause(150);
-    // Once the end command is out, its answer decides whether the machine
-    // cuts the job; a late cancel must not turn an accepted job into a
-    // failure that would queue it for a second cut.
-    const bool honourCancel = c != 1;
+    // The answers to start and end decide what the machine does with the
+    // job, so they are awaited (within the time limit) even after a cancel:
+    // an end command accepted in the last moment must not be reported as a
+    // failure that queues the job for a second cut, and a cancelled start is
+    // closed with the error command rather than left open. Only the error
+    // command's answer is not worth waiting for.
+    const bool honourCancel = c == 2;
     unsigned char reply = 0;
     long n = socket_.receive(&reply, 1, honourCancel);
     int empty = 0;
