@@ -546,6 +546,17 @@ void Pipeline::clearList(PipelineList which) {
   view_.listStatusChanged(which);
 }
 
+PipelineEnabling Pipeline::enabling() const {
+  PipelineEnabling e;
+  // The watch folder may change only while nothing of it is pending, or while paused.
+  bool watcherSideIdle = (!disposing_ && watcherList_.empty()) || watcherPaused_;
+  bool printSideIdle = (!printing_ && printQueue_.empty()) || printPaused_;
+  e.chooseWatchFolder = watcherSideIdle;
+  e.settings = watcherSideIdle && printSideIdle;
+  e.watcherDeleteClear = !disposing_ && !watcherList_.empty() && watcherPaused_;
+  return e;
+}
+
 // ---- Shut-down ---------------------------------------------------------------
 
 void Pipeline::shutdown() {

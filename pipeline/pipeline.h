@@ -22,6 +22,14 @@
 
 namespace plotdesk {
 
+// Which commands the window enables, recomputed on every tick.
+struct PipelineEnabling {
+  bool chooseWatchFolder = false;  // "..." button and "Watcher Dir" menu item
+  bool settings = false;           // "Setting" menu item
+  bool watcherDeleteClear = false; // watcher "Delete" and "Clear"
+  bool operator==(const PipelineEnabling&) const = default;
+};
+
 struct PipelineServices {
   DisposeFactory& dispose;
   LinkFactory& links;
@@ -87,6 +95,7 @@ class Pipeline final : private TransferOwner {
   bool markerWritten() const { return markerWritten_; }
   bool watcherEnabled() const { return settings_.watcherEnabled && watchFolderUsable_; }
   bool savesPrintedFiles() const { return settings_.savePrintedFile && backupUsable_; }
+  PipelineEnabling enabling() const;
   const std::string& currentSource() const { return currentSource_; }
   const std::string& currentPrintFile() const { return currentPrintFile_; }
 

@@ -589,3 +589,32 @@ TEST(PipelineLinks, PreviewAndCutEndWaitByTransferType) {
 
 }  // namespace
 }  // namespace plotdesk
+
+namespace plotdesk {
+namespace {
+
+TEST(PipelineEnablingRules, Table) {
+  struct Case {
+    bool watcherRows, watcherPaused, printRows, printPaused;
+    PipelineEnabling expected;  // folder choice, settings, watcher delete/clear
+  } cases[] = {
+      {false, false, false, false, {true, true, false}},
+      {true, false, false, false, {false, false, false}},
+      {true, true, false, false, {true, true, true}},
+      {false, false, true, false, {true, false, false}},
+      {false, false, true, true, {true, true, false}},
+      {true, true, true, true, {true, true, true}},
+  };
+  for (const auto& c : cases) {
+    Harness h;
+    Pipeline& p = h.make();
+    if (c.watcherRows) p.watcherList().append({"/a.plt"});
+    if (c.printRows) p.printQueue().append({"/b_001.plt"});
+    if (c.watcherPaused) p.toggleWatcherPause();
+    if (c.printPaused) p.togglePrintPause();
+    EXPECT_EQ(p.enabling(), c.expected) << c.watcherRows << c.watcherPaused << c.printRows << c.printPaused;
+  }
+}
+
+}  // namespace
+}  // namespace plotdesk
