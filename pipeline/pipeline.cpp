@@ -315,7 +315,7 @@ void Pipeline::runDispose(std::stop_token stop, DisposeTask task) {
 }
 
 Pipeline::DisposeReport Pipeline::finishDispose(const DisposeTask& task, const std::string& timestamp,
-                                                const std::vector<std::string>& outputs, std::stop_token) {
+                                                const std::vector<std::string>& outputs, std::stop_token stop) {
   const PipelineSettings& s = task.settings;
   DisposeReport r;
   r.ok = true;
@@ -328,7 +328,7 @@ Pipeline::DisposeReport Pipeline::finishDispose(const DisposeTask& task, const s
     // Only the disposed files are kept; nothing is queued.
     for (const auto& item : outputs) {
       std::string name = splitOutputItem(item).first;
-      bool saved = moveToBackup(s, s.disposeFolder + name, name);
+      bool saved = moveToBackup(s, s.disposeFolder + name, name, stop);
       r.barTexts.push_back(saved ? txt::kSavedDisposedOk : txt::kSavedDisposedFail);
     }
     r.barTexts.push_back(deleteFile(task.source).ok() ? txt::kBackupOk : txt::kBackupFail);
@@ -339,7 +339,7 @@ Pipeline::DisposeReport Pipeline::finishDispose(const DisposeTask& task, const s
     r.queued.push_back({name, size});
   }
   if (s.savePrintedFile && s.fileType != 5) {
-    bool moved = moveToBackup(s, task.source, backupSourceName(task.source, timestamp));
+    bool moved = moveToBackup(s, task.source, backupSourceName(task.source, timestamp), stop);
     r.barTexts.push_back(moved ? txt::kBackupOk : txt::kBackupFail);
   } else {
     r.barTexts.push_back(deleteFile(task.source).ok() ? txt::kBackupOk : txt::kBackupFail);
@@ -367,11 +367,12 @@ void Pipeline::applyDisposeReport(const DisposeTask& task, const DisposeReport& 
   }
 }
 
-bool Pipeline::moveToBackup(const PipelineSettings& s, const std::string& path, std::string name) {
+bool Pipeline::moveToBackup(const PipelineSettings& s, const std::string& path, std::string name,
+                            std::stop_token stop) {
   if (name.empty()) name = nameWithSlash(path);
   if (!folderExists(s.backupFolder) && !createFolder(s.backupFolder).ok()) return false;
   bool ok = moveReplace(path, s.backupFolder + name).ok();
-  clock_.sleepFor(milliseconds(100));
+  clock_.sleepFor(milliseconds(100), stop);
   return ok;
 }
 
@@ -405,7 +406,7 @@ void Pipeline::runPrint(std::stop_token stop, PrintTask task) {
   if (out.ok) {
     std::string fileResult;
     if (s.savePrintedFile) {
-      fileResult = moveToBackup(s, task.file, "") ? txt::kRecordBackupOk : txt::kBackupFail;
+      fileResult = moveToBackup(s, task.file, "", stop) ? txt::kRecordBackupOk : txt::kBackupFail;
     } else {
       fileResult = deleteFile(task.file).ok() ? txt::kRecordDeleteOk : txt::kRecordDeleteFail;
     }
@@ -416,7 +417,7 @@ void Pipeline::runPrint(std::stop_token stop, PrintTask task) {
     record({false, out.message, false});
   }
   clock_.sleepFor(seconds(s.transferDelaySeconds), stop);
-  bool marker = out.ok && writeMarker(s);
+  bool marker = out.ok && writeMarker(s, stop);
   finished(out.ok, marker);
 }
 
@@ -457,11 +458,11 @@ Pipeline::LinkOutcome Pipeline::runLink(const PrintTask& task, long long size, s
   return out;
 }
 
-bool Pipeline::writeMarker(const PipelineSettings& s) {
+bool Pipeline::writeMarker(const PipelineSettings& s, std::stop_token stop) {
   // Written fresh each time, so a reader waiting for it sees a new file.
   std::string path = s.watchFolder + "/" + txt::kMarkerFile;
   if (fileExists(path) && !deleteFile(path).ok()) return false;
-  clock_.sleepFor(milliseconds(100));
+  clock_.sleepFor(milliseconds(100), stop);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   return ::close(fd) == 0;

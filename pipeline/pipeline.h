@@ -124,8 +124,8 @@ class Pipeline final : private TransferOwner {
   LinkOutcome runLink(const PrintTask& task, long long size, std::stop_token stop);
   void applyPrintRecord(const PrintTask& task, const PrintRecord& record);
   void pausePrintQueue();
-  bool writeMarker(const PipelineSettings& s);
-  bool moveToBackup(const PipelineSettings& s, const std::string& path, std::string name);
+  bool writeMarker(const PipelineSettings& s, std::stop_token stop);
+  bool moveToBackup(const PipelineSettings& s, const std::string& path, std::string name, std::stop_token stop);
   void moveFolderFiles(const std::string& from, const std::string& to);
 
   EventLoop& loop_;
