@@ -1,6 +1,7 @@
 #include "engine/plot_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -13,9 +14,26 @@ namespace {
 
 constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isSeparator(char c) { return c == ',' || c == ' '; }
-bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+// What a byte means inside a parameter list.
+enum ByteClass : unsigned char { kCollect, kSeparator, kLineBreak, kSemicolon, kLetter };
+
+constexpr std::array<unsigned char, 256> makeClasses() {
+  std::array<unsigned char, 256> t{};
+  for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<size_t>(c)] = kLetter;
+  for (int c = 'a'; c <= 'z'; ++c) t[static_cast<size_t>(c)] = kLetter;
+  t[','] = kSeparator;
+  t[' '] = kSeparator;
+  t['\r'] = kLineBreak;
+  t['\n'] = kLineBreak;
+  t[';'] = kSemicolon;
+  return t;
+}
+constexpr std::array<unsigned char, 256> kClasses = makeClasses();
+
+unsigned char classOf(char c) { return kClasses[static_cast<unsigned char>(c)]; }
+bool isLetter(char c) { return classOf(c) == kLetter; }
+bool isSeparator(char c) { return classOf(c) == kSeparator; }
+bool isLineBreak(char c) { return classOf(c) == kLineBreak; }
 bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 constexpr int key(char a, char b) { return (a << 8) | b; }
@@ -209,21 +227,22 @@ PlotReader::List PlotReader::readList(size_t i, F&& token) {
     tok = Token{};
   };
   for (; i < n_; ++i) {
-    const char c = b_[i];
-    if (c == ';') {
-      flush();
-      return {i, ListEnd::Semicolon};
-    }
-    if (isLetter(c)) {
-      flush();
-      return {i - 1, ListEnd::Letter};
-    }
-    if (isSeparator(c)) {
-      flush();
-    } else if (isLineBreak(c)) {
-      tok.lineBreak();
-    } else {
-      tok.add(i);
+    switch (classOf(b_[i])) {
+      case kCollect:
+        tok.add(i);
+        break;
+      case kSeparator:
+        flush();
+        break;
+      case kLineBreak:
+        tok.lineBreak();
+        break;
+      case kSemicolon:
+        flush();
+        return {i, ListEnd::Semicolon};
+      default:
+        flush();
+        return {i - 1, ListEnd::Letter};
     }
   }
   flush();
@@ -283,18 +302,22 @@ PlotReader::FirstRest PlotReader::readFirstRest(size_t i) {
   }
   if (!rest.empty()) {
     r.hasRest = true;
-    r.rest = parseReal(view(rest));
+    r.rest = toReal(view(rest));
   }
   return r;
 }
 
 bool PlotReader::checkCoordinate(double v) {
-  if (std::isfinite(v) && std::fabs(v) <= kMaxCoordinate) return true;
+  if (std::fabs(v) <= kMaxCoordinate) [[likely]] return true;  // false for NaN as well
+  reportCoordinate(v);
+  return false;
+}
+
+void PlotReader::reportCoordinate(double v) {
   if (error_.empty()) {
     error_ = std::isfinite(v) ? "the plot file holds a coordinate beyond 1e12 plotter units (" + formatFixed(v, 0) + ")"
                               : std::string("the plot file holds a coordinate that is not a finite number");
   }
-  return false;
 }
 
 // ---- instructions ---------------------------------------------------------

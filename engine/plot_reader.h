@@ -133,6 +133,7 @@ class PlotReader {
   size_t handleAM(size_t p);
 
   bool checkCoordinate(double v);
+  void reportCoordinate(double v);
   void appendArc(Point centre, double radius, double startDeg, double endDeg, bool reverse);
   void pageBreak();
 
