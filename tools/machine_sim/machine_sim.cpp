@@ -227,6 +227,11 @@ void MachineSimulator::serve(int fd, std::stop_token stop) {
     if (!c.open) break;
     if (!command.empty()) {
       c.inJob = false;
+      // A short last block cut off from the wait by the command still counts.
+      if (c.blockBytes > 0) {
+        ++c.job.blocks;
+        c.blockBytes = 0;
+      }
       if (allBytesAre(command, 1)) {
         if (opt.garbageAnswers) {
           (void)sendByte(fd, kJunk);
