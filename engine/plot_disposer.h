@@ -13,6 +13,8 @@ namespace plotdesk::engine {
 class PlotDisposer final : public DisposeEngine {
  public:
   explicit PlotDisposer(DisposeSettings settings);
+  PlotDisposer(const PlotDisposer&) = delete;  // the reader refers to drawing_
+  PlotDisposer& operator=(const PlotDisposer&) = delete;
 
   Status dispose(const DisposeJob& job, DisposeOwner& owner) override;
 

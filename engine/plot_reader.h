@@ -66,6 +66,8 @@ using ReadProgress = std::function<bool(int percent)>;
 class PlotReader {
  public:
   PlotReader(Drawing& drawing, ReaderOptions options);
+  PlotReader(const PlotReader&) = delete;
+  PlotReader& operator=(const PlotReader&) = delete;
 
   // Resets the state and the drawing, reads the whole file and scans it. Fails
   // when the file cannot be read or is empty, on an unsafe coordinate, or when
