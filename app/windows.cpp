@@ -1,5 +1,7 @@
 #include "app/windows.h"
 
+#include "app/station.h"
+
 #include <cstdlib>
 #include <iostream>
 
@@ -55,7 +57,8 @@ AppHooks makeAppHooks([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) 
   hooks.dispose = [](const std::vector<std::string>& a, const std::string& home, std::ostream& out,
                      std::ostream& err) { return runDisposeCommand(a, home, out, err); };
 #endif
-  hooks.runWindow = [](const WindowChoice& choice, bool, const std::string&) {
+  hooks.runWindow = [](const WindowChoice& choice, bool headless, const std::string& home) {
+    if (choice.kind == WindowKind::MainWindow && headless) return runStationHeadless(choice, home, std::cout, std::cerr);
     return runWindowUnavailable(choice, std::cerr);
   };
   return hooks;

@@ -44,6 +44,11 @@ PipelineSettings PipelineSettings::fromStore(const std::string& programFolder, b
   s.watcherFilter = upper(store.Watcher_Filter());
   s.icCutState = store.IC_CutState() == 1;
   s.oldProgramMode = store.OldProram_Mode() == 1;
+  switch (store.Watcher_Mode()) {
+    case 1: s.watchMode = WatchMode::Notify; break;
+    case 2: s.watchMode = WatchMode::Poll; break;
+    default: s.watchMode = WatchMode::Automatic; break;
+  }
   return s;
 }
 
