@@ -76,12 +76,35 @@ std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
   return missing;
 }
 
+Status PlotDisposer::convertCircles() {
+  circlesToPolylines(reader_);
+  return {};
+}
+
+Status PlotDisposer::removeSawtoothStep() {
+  removeSawtooth(drawing_);
+  return {};
+}
+
+Status PlotDisposer::deletePointsStep() {
+  deletePoints(drawing_, {settings_.dpIntervalPoints, settings_.dpMinLength, settings_.dpMinAngle});
+  return {};
+}
+
+Status PlotDisposer::addPointsStep() {
+  addPoints(drawing_, {settings_.apTimes, settings_.apMinLength, settings_.apMaxLength, settings_.apMinAngle,
+                       settings_.apMaxAngle});
+  return {};
+}
+
 Status PlotDisposer::align() {
   alignDrawing(drawing_, settings_.alignType);
   return {};
 }
 
-Status PlotDisposer::paginate() { return paginateDrawing(drawing_, settings_.fileType); }
+Status PlotDisposer::paginate() {
+  return paginateDrawing(drawing_, settings_.fileType, {settings_.pageLength, settings_.pageWidth});
+}
 
 Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
   if (!settings_.paginationEnabled() && !settings_.optimise && !settings_.controlMacPrg) return copySource(job, owner);

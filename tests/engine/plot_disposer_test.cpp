@@ -149,8 +149,12 @@ TEST(Dispose, FailuresLeaveNoOutput) {
          ASSERT_TRUE(s.set_Split_DExtraSawtooth(0));  // not read: always on without pagination
        },
        "PD1,1;", "sawtooth removal step"},
-      {"coordinate division", [](SettingsStore& s) { ASSERT_TRUE(s.set_File_Type(2)); }, "PD1,1;",
-       "coordinate page division"},
+      {"more pages than allowed",
+       [](SettingsStore& s) {
+         ASSERT_TRUE(s.set_File_Type(2));
+         ASSERT_TRUE(s.set_Page_Length(0.001));
+       },
+       "PU0,0;PD400000,0;", "more than 9999 pages"},
       {"material feed", [](SettingsStore& s) { ASSERT_TRUE(s.set_Auto_FeedMaterial(1)); }, "PD1,1;",
        "material feed step"},
       {"console job", [](SettingsStore& s) { ASSERT_TRUE(s.set_ControlMacPrg(1)); }, "PD1,1;", "console job"},
