@@ -76,27 +76,6 @@ std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
   return missing;
 }
 
-Status PlotDisposer::convertCircles() {
-  circlesToPolylines(reader_);
-  return {};
-}
-
-Status PlotDisposer::removeSawtoothStep() {
-  removeSawtooth(drawing_);
-  return {};
-}
-
-Status PlotDisposer::deletePointsStep() {
-  deletePoints(drawing_, {settings_.dpIntervalPoints, settings_.dpMinLength, settings_.dpMinAngle});
-  return {};
-}
-
-Status PlotDisposer::addPointsStep() {
-  addPoints(drawing_, {settings_.apTimes, settings_.apMinLength, settings_.apMaxLength, settings_.apMinAngle,
-                       settings_.apMaxAngle});
-  return {};
-}
-
 Status PlotDisposer::align() {
   alignDrawing(drawing_, settings_.alignType);
   return {};
