@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/pagination.h"
+#include "engine/point_filters.h"
 #include "engine/plot_writer.h"
 #include "platform/files.h"
 
@@ -51,11 +52,11 @@ PlotDisposer::PlotDisposer(DisposeSettings settings)
 std::vector<PlotDisposer::Step> PlotDisposer::steps() {
   const DisposeSettings& s = settings_;
   return {
-      {"circle conversion", s.aaToLine, nullptr},
+      {"circle conversion", s.aaToLine, &PlotDisposer::convertCircles},
       {"label stroke conversion", s.fontDispose, nullptr},
-      {"sawtooth removal", s.removeSawtooth, nullptr},
-      {"point deletion", s.deletePoints, nullptr},
-      {"point addition", s.addPoints, nullptr},
+      {"sawtooth removal", s.removeSawtooth, &PlotDisposer::removeSawtoothStep},
+      {"point deletion", s.deletePoints, &PlotDisposer::deletePointsStep},
+      {"point addition", s.addPoints, &PlotDisposer::addPointsStep},
       {"alignment", true, &PlotDisposer::align},
       {"page division", true, &PlotDisposer::paginate},
       {"stroke linking", s.autoLink, nullptr},
@@ -74,6 +75,27 @@ std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
   if (s.autoCutMaterial) missing.push_back("automatic material cut");
   if (s.autoFeedMaterial) missing.push_back("automatic material feed");
   return missing;
+}
+
+Status PlotDisposer::convertCircles() {
+  circlesToPolylines(reader_);
+  return {};
+}
+
+Status PlotDisposer::removeSawtoothStep() {
+  removeSawtooth(drawing_);
+  return {};
+}
+
+Status PlotDisposer::deletePointsStep() {
+  deletePoints(drawing_, {settings_.dpIntervalPoints, settings_.dpMinLength, settings_.dpMinAngle});
+  return {};
+}
+
+Status PlotDisposer::addPointsStep() {
+  addPoints(drawing_, {settings_.apTimes, settings_.apMinLength, settings_.apMaxLength, settings_.apMinAngle,
+                       settings_.apMaxAngle});
+  return {};
 }
 
 Status PlotDisposer::align() {

@@ -38,6 +38,10 @@ class PlotDisposer final : public DisposeEngine {
  private:
   Status copySource(const DisposeJob& job, DisposeOwner& owner);
   Status writePages(const DisposeJob& job, DisposeOwner& owner);
+  Status convertCircles();
+  Status removeSawtoothStep();
+  Status deletePointsStep();
+  Status addPointsStep();
   Status align();
   Status paginate();
 

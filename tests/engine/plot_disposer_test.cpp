@@ -130,6 +130,49 @@ TEST(Dispose, TypeFiveWritesAllPagesAsOne) {
             "SP1;\r\nLT0,0,0;\r\nPU100,0;\r\nPD0,150;\r\n");
 }
 
+TEST(Dispose, GeometryFiltersRunBeforeWriting) {
+  struct Row {
+    const char* name;
+    void (*settings)(SettingsStore&);
+    bool circleStays;
+  };
+  const Row rows[] = {
+      {"circle conversion, sawtooth and point deletion",
+       [](SettingsStore& s) {
+         ASSERT_TRUE(s.set_AA_To_Line(1));
+         ASSERT_TRUE(s.set_Split_DExtraSawtooth(1));
+         ASSERT_TRUE(s.set_DeletePoint_Enabled(1));
+       },
+       false},
+      {"sawtooth without pagination",
+       [](SettingsStore& s) {
+         ASSERT_TRUE(s.set_Split_Page_Enabled(0));
+         ASSERT_TRUE(s.set_Optimize_Function(1));
+         ASSERT_TRUE(s.set_Auto_Link(0));
+         ASSERT_TRUE(s.set_SP_Order(0));
+         ASSERT_TRUE(s.set_Leave_Cut(0));
+         ASSERT_TRUE(s.set_Split_DExtraSawtooth(0));  // not read: always on without pagination
+       },
+       true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    Station st;
+    {
+      SettingsStore s = st.store();
+      plainPagination(s);
+      r.settings(s);
+    }
+    // A 0.064 mm spike between two 0.08 mm segments.
+    std::string src = st.source("f.plt", "PU0,0;PD40,0,41.92,2.56,43.84,0,43.84,40;PU100,100;CI10;");
+    CollectingOwner owner;
+    ASSERT_TRUE(st.dispose(src, owner));
+    std::string page = *readFile(joinPath(st.out, "f_20110405_134501_001.plt"));
+    EXPECT_NE(page.find("PU0,0;\r\nPD40,0,43.84,0,43.84,40;\r\n"), std::string::npos) << page;
+    EXPECT_EQ(page.find("PU100,100;\r\nCI10;\r\n") != std::string::npos, r.circleStays) << page;
+  }
+}
+
 TEST(Dispose, FailuresLeaveNoOutput) {
   struct Row {
     const char* name;
@@ -140,15 +183,6 @@ TEST(Dispose, FailuresLeaveNoOutput) {
   const Row rows[] = {
       {"empty source", [](SettingsStore&) {}, "", "empty"},
       {"unsafe coordinate", [](SettingsStore&) {}, "PD1e3,5;PD3000000000000,0;", "1e12"},
-      {"point deletion", [](SettingsStore& s) { ASSERT_TRUE(s.set_DeletePoint_Enabled(1)); }, "PD1,1;",
-       "point deletion step"},
-      {"sawtooth without pagination",
-       [](SettingsStore& s) {
-         ASSERT_TRUE(s.set_Split_Page_Enabled(0));
-         ASSERT_TRUE(s.set_Optimize_Function(1));
-         ASSERT_TRUE(s.set_Split_DExtraSawtooth(0));  // not read: always on without pagination
-       },
-       "PD1,1;", "sawtooth removal step"},
       {"more pages than allowed",
        [](SettingsStore& s) {
          ASSERT_TRUE(s.set_File_Type(2));
