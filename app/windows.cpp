@@ -14,6 +14,7 @@
 #ifdef PLOTDESK_HAVE_QT
 #include <QApplication>
 
+#include "app/station_qt.h"
 #include "ui/qt/mode_chooser_widget.h"
 #endif
 
@@ -57,9 +58,17 @@ AppHooks makeAppHooks([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) 
   hooks.dispose = [](const std::vector<std::string>& a, const std::string& home, std::ostream& out,
                      std::ostream& err) { return runDisposeCommand(a, home, out, err); };
 #endif
-  hooks.runWindow = [](const WindowChoice& choice, bool headless, const std::string& home) {
-    if (choice.kind == WindowKind::MainWindow && headless) return runStationHeadless(choice, home, std::cout, std::cerr);
-    return runWindowUnavailable(choice, std::cerr);
+  hooks.runWindow = [&argc, argv](const WindowChoice& choice, bool headless, const std::string& home) {
+    if (choice.kind != WindowKind::MainWindow) return runWindowUnavailable(choice, std::cerr);
+    if (headless) return runStationHeadless(choice, home, std::cout, std::cerr);
+#ifdef PLOTDESK_HAVE_QT
+    if (displayAvailable()) {
+      application(argc, argv);
+      return runStationWindowQt(choice, home);
+    }
+#endif
+    std::cerr << "plotdesk: no display; run with --headless to use the console\n";
+    return 2;
   };
   return hooks;
 }

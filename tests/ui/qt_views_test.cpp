@@ -5,11 +5,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <cstdlib>
 #include <thread>
 
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
+#include "ui/qt/main_window_widget.h"
 #include "ui/qt/mode_chooser_widget.h"
 #include "ui/qt/qt_event_loop.h"
 
@@ -61,6 +65,54 @@ TEST(QtViews, EventLoopRunsPostedCallsInOrder) {
   });
   EXPECT_EQ(loop.run(), 0);
   loop.stopTimer(1);
+}
+
+class NoEngines final : public DisposeFactory {
+ public:
+  std::unique_ptr<DisposeService> create(int) override { return nullptr; }
+  bool convertFileCode(const std::string&) override { return true; }
+};
+class NoLinks final : public LinkFactory {
+ public:
+  std::unique_ptr<LinkService> create(const LinkJob&, TransferOwner&) override { return nullptr; }
+};
+
+TEST(QtViews, MainWindowShowsTheListsAndStatusBar) {
+  app();
+  test::TempDir dir;
+  {
+    SettingsStore store(dir.path());
+    ASSERT_TRUE(store.set_Print_Unfinished(1));
+    ASSERT_TRUE(store.set_Watcher_Enabled(0));
+    ASSERT_TRUE(store.set_Print_PreView(1));
+  }
+  ASSERT_TRUE(createFolder(dir.file("Watcher_Folder")));
+  ASSERT_TRUE(writeFileAtomic(dir.file("Watcher_Folder/a.plt"), "PU0,0;PD1,1;"));
+  FakeClock clock;
+  QtEventLoop loop;
+  NoEngines engines;
+  NoLinks links;
+  PreviewModel preview;
+  MainWindowWidget widget(&preview);
+  {
+    MainWindow window({loop, clock, dir.slash(), true, engines, links, &preview, nullptr}, widget);
+    widget.attach(&window);
+    window.open();
+    auto* list = qobject_cast<QTableWidget*>(widget.control(main_ids::kWatcherList));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 0)->text(), "/a.plt");
+    EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Cause");
+    EXPECT_TRUE(widget.windowTitle().startsWith("Plotdesk - Ver:<"));
+    EXPECT_FALSE(widget.control(main_ids::kPreviewGroup)->isHidden());
+    window.onCommand(main_ids::kWatcherPause);
+    EXPECT_EQ(qobject_cast<QPushButton*>(widget.control(main_ids::kWatcherPause))->text(), "Continue");
+    window.pipeline().watcherList().append({"/b.plt", "cause"});
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->item(1, 1)->text(), "cause");
+    widget.attach(nullptr);
+  }
+  EXPECT_EQ(qobject_cast<QTableWidget*>(widget.control(main_ids::kWatcherList))->rowCount(), 2);
 }
 
 }  // namespace
