@@ -1,0 +1,66 @@
+#include "engine/vcut.h"
+
+#include <cmath>
+
+namespace plotdesk::engine {
+namespace {
+
+constexpr double kEpsilon = 0.00001;
+
+bool selected(const std::array<bool, 8>& pens, int pen) {
+  return pen >= 1 && pen <= 8 && pens[static_cast<std::size_t>(pen - 1)];
+}
+
+// The segment a-b with its ends moved inward by `front` and `end`.
+Polyline cutSegment(const PrimitiveHeader& h, Point p0, Point p1, double a, double b) {
+  const double dx = p1.x - p0.x;
+  const double dy = p1.y - p0.y;
+  const double length = std::sqrt(dx * dx + dy * dy);
+  Point start = p0;
+  Point stop = p1;
+  if (length - (a + b) < kEpsilon) {
+    // too short to shorten: cut as it is
+  } else if (std::fabs(dx) < kEpsilon) {
+    const double s = dy > 0 ? 1.0 : -1.0;
+    start.y = p0.y + s * a;
+    stop.y = p1.y - s * b;
+  } else if (std::fabs(dy) < kEpsilon) {
+    const double s = dx > 0 ? 1.0 : -1.0;
+    start.x = p0.x + s * a;
+    stop.x = p1.x - s * b;
+  } else {
+    const double m = dy / dx;
+    const double u = std::sqrt(a / (m * m + 1));
+    const double w = std::sqrt(b / (m * m + 1));
+    const double s = dx > 0 ? 1.0 : -1.0;
+    start = {p0.x + s * u, p0.y + m * s * u};
+    stop = {p1.x - s * w, p1.y - m * s * w};
+  }
+  Polyline out;
+  out.header = h;
+  out.vertices = {start, stop};
+  return out;
+}
+
+}  // namespace
+
+void applyVCut(std::vector<Polyline>& lines, const std::array<bool, 8>& pens, double front, double end) {
+  const double a = front > 0 ? front : 0.0;  // also maps NaN to 0
+  const double b = end > 0 ? end : 0.0;
+  std::vector<Polyline> kept;
+  std::vector<Polyline> segments;
+  kept.reserve(lines.size());
+  for (Polyline& p : lines) {
+    if (!selected(pens, p.header.pen)) {
+      kept.push_back(std::move(p));
+      continue;
+    }
+    for (std::size_t i = 0; i + 1 < p.vertices.size(); ++i) {
+      segments.push_back(cutSegment(p.header, p.vertices[i], p.vertices[i + 1], a, b));
+    }
+  }
+  for (Polyline& s : segments) kept.push_back(std::move(s));
+  lines = std::move(kept);
+}
+
+}  // namespace plotdesk::engine
