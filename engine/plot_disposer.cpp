@@ -4,8 +4,10 @@
 
 #include "engine/pagination.h"
 #include "engine/point_filters.h"
+#include "engine/text_strokes.h"
 #include "engine/plot_writer.h"
 #include "platform/files.h"
+#include "platform/program_folder.h"
 
 namespace plotdesk::engine {
 namespace {
@@ -53,7 +55,7 @@ std::vector<PlotDisposer::Step> PlotDisposer::steps() {
   const DisposeSettings& s = settings_;
   return {
       {"circle conversion", s.aaToLine, &PlotDisposer::convertCircles},
-      {"label stroke conversion", s.fontDispose, nullptr},
+      {"label stroke conversion", s.fontDispose, &PlotDisposer::convertText},
       {"sawtooth removal", s.removeSawtooth, &PlotDisposer::removeSawtoothStep},
       {"point deletion", s.deletePoints, &PlotDisposer::deletePointsStep},
       {"point addition", s.addPoints, &PlotDisposer::addPointsStep},
@@ -80,6 +82,14 @@ std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
 Status PlotDisposer::convertCircles() {
   circlesToPolylines(reader_);
   return {};
+}
+
+Status PlotDisposer::convertText() {
+  if (drawing_.labels.empty()) return {};  // the font is needed only for labels
+  Result<StrokeFont> font = StrokeFont::load(findDataFile(settings_.programFolder, kStrokeFontFileName));
+  if (!font) return fail("labels cannot be turned into strokes: " + font.error());
+  return convertLabels(reader_, *font,
+                       {settings_.othenType, settings_.fontScaleY, settings_.fontSpace, settings_.positionOptimize});
 }
 
 Status PlotDisposer::removeSawtoothStep() {

@@ -39,6 +39,7 @@ class PlotDisposer final : public DisposeEngine {
   Status copySource(const DisposeJob& job, DisposeOwner& owner);
   Status writePages(const DisposeJob& job, DisposeOwner& owner);
   Status convertCircles();
+  Status convertText();
   Status removeSawtoothStep();
   Status deletePointsStep();
   Status addPointsStep();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 #include "config/settings_store.h"
@@ -173,6 +174,23 @@ TEST(Dispose, GeometryFiltersRunBeforeWriting) {
   }
 }
 
+TEST(Dispose, LabelsBecomeStrokesWithTheShippedFont) {
+  Station st;
+  {
+    SettingsStore s = st.store();
+    plainPagination(s);
+    ASSERT_TRUE(s.set_FontDispose_Enabled(1));
+  }
+  // The program folder has no font of its own: the installed one is used.
+  std::string src = st.source("t.plt", "IN;SP2;SI0.3;PU400,400;LBAb 1\xD6\xD0\xCE\xC4\x03;PU0,0;PD10,0;");
+  CollectingOwner owner;
+  ASSERT_TRUE(st.dispose(src, owner));
+  std::string page = *readFile(joinPath(st.out, "t_20110405_134501_001.plt"));
+  EXPECT_EQ(page.find("LB"), std::string::npos) << page;
+  EXPECT_GT(std::count(page.begin(), page.end(), 'D'), 40) << page;  // many strokes
+  EXPECT_EQ(page.find("SP1;"), page.rfind("SP1;"));                    // only the line is pen 1
+}
+
 TEST(Dispose, FailuresLeaveNoOutput) {
   struct Row {
     const char* name;
@@ -192,6 +210,12 @@ TEST(Dispose, FailuresLeaveNoOutput) {
       {"material feed", [](SettingsStore& s) { ASSERT_TRUE(s.set_Auto_FeedMaterial(1)); }, "PD1,1;",
        "material feed step"},
       {"console job", [](SettingsStore& s) { ASSERT_TRUE(s.set_ControlMacPrg(1)); }, "PD1,1;", "console job"},
+      {"damaged stroke font",
+       [](SettingsStore& s) {
+         ASSERT_TRUE(s.set_FontDispose_Enabled(1));
+         ASSERT_TRUE(writeFileAtomic(joinPath(s.programFolder(), "QKHZK.dat"), "QK161"));
+       },
+       "LBA\x03;", "stroke font"},
       {"legacy engine", [](SettingsStore& s) { ASSERT_TRUE(s.set_Split_AlignType(0)); }, "PD1,1;", "legacy engine"},
   };
   for (const Row& r : rows) {
