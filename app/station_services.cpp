@@ -71,6 +71,9 @@ class LinkAdapter final : public LinkService {
     if (type_ != kTransferTcp) return true;
     CutEndResult r = waitForTcpCutEnd(owner_, context_, status);
     message = r.message;
+    // The machine already has the job: an operator's pause ends the wait but
+    // must not queue the job again, or it would be cut twice.
+    if (!r.ok && owner_.cancelFlag().load()) return true;
     return r.ok;
   }
 

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "engine/auto_link.h"
 #include "engine/pagination.h"
+#include "engine/pen_order.h"
+#include "engine/vcut.h"
 #include "engine/point_filters.h"
 #include "engine/text_strokes.h"
 #include "engine/plot_writer.h"
@@ -61,22 +64,10 @@ std::vector<PlotDisposer::Step> PlotDisposer::steps() {
       {"point addition", s.addPoints, &PlotDisposer::addPointsStep},
       {"alignment", true, &PlotDisposer::align},
       {"page division", true, &PlotDisposer::paginate},
-      {"stroke linking", s.autoLink, nullptr},
-      {"pen order", s.spOrder, nullptr},
-      {"stroke shortening", s.leaveCut, nullptr},
-      {"console job file", s.controlMacPrg, nullptr},
+      {"stroke linking", s.autoLink, &PlotDisposer::linkStrokes},
+      {"pen order", s.spOrder, &PlotDisposer::orderPens},
+      {"stroke shortening", s.leaveCut, &PlotDisposer::shortenStrokes},
   };
-}
-
-std::vector<const char*> PlotDisposer::missingWriterFeatures() const {
-  const DisposeSettings& s = settings_;
-  std::vector<const char*> missing;
-  if (s.scanExtContour) missing.push_back("external contour mark");
-  if (s.holdPosition) missing.push_back("holding position mark");
-  if (s.inkjetMark) missing.push_back("inkjet mark");
-  if (s.autoCutMaterial) missing.push_back("automatic material cut");
-  if (s.autoFeedMaterial) missing.push_back("automatic material feed");
-  return missing;
 }
 
 Status PlotDisposer::convertCircles() {
@@ -117,20 +108,49 @@ Status PlotDisposer::paginate() {
   return paginateDrawing(drawing_, settings_.fileType, {settings_.pageLength, settings_.pageWidth});
 }
 
-Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
-  if (!settings_.paginationEnabled() && !settings_.optimise && !settings_.controlMacPrg) return copySource(job, owner);
+Status PlotDisposer::linkStrokes() {
+  reader_.commit();
+  reader_.penUp();
+  linkPolylines(drawing_.polylines, settings_.minDistanceClose);
+  return {};
+}
 
+Status PlotDisposer::orderPens() {
+  if (settings_.sooAddPagebreak) settings_.addPG = false;  // the writer puts "PG;" after every slot instead
+  orderByPen(drawing_, settings_.spOut, settings_.addSPNewFile);
+  return {};
+}
+
+Status PlotDisposer::shortenStrokes() {
+  applyVCut(drawing_.polylines, settings_.spDecomp, settings_.distLeaveCut * 40.0, settings_.distLeaveCut2 * 40.0);
+  return {};
+}
+
+Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
+  // ControlMacPrg only decides whether there is anything to process: the
+  // console layout belongs to console jobs, a pipeline job always gets pages.
+  if (!settings_.paginationEnabled() && !settings_.optimise && !settings_.controlMacPrg) return copySource(job, owner);
+  if (Status st = process(job.source, owner); !st) return st;
+  return writePages(job, owner);
+}
+
+Status PlotDisposer::disposeConsoleJob(const ConsoleJob& job) {
+  CollectingOwner quiet;  // a console job reports no progress
+  if (Status st = process(job.source, quiet); !st) return st;
+  Result<std::string> text = consoleJobText(drawing_, settings_, job);
+  if (!text) return fail(text.error());
+  if (Status st = writeFileAtomic(job.output, *text); !st) return fail("cannot write the console job file: " + st.error());
+  return {};
+}
+
+Status PlotDisposer::process(const std::string& source, DisposeOwner& owner) {
   std::vector<Step> run = steps();
   for (const Step& step : run) {
     if (step.enabled && step.run == nullptr) {
       return fail(std::string("the dispose needs the ") + step.name + " step, which is not available yet");
     }
   }
-  if (std::vector<const char*> missing = missingWriterFeatures(); !missing.empty()) {
-    return fail(std::string("the dispose needs the ") + missing.front() + " step, which is not available yet");
-  }
-
-  Status loaded = reader_.loadFile(job.source, [&owner](int percent) {
+  Status loaded = reader_.loadFile(source, [&owner](int percent) {
     owner.disposeProgress(percent);
     return !owner.disposeCancelled();
   });
@@ -139,7 +159,7 @@ Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
     if (!step.enabled) continue;
     if (Status st = (this->*step.run)(); !st) return st;
   }
-  return writePages(job, owner);
+  return {};
 }
 
 Status PlotDisposer::copySource(const DisposeJob& job, DisposeOwner& owner) {
@@ -163,7 +183,8 @@ Status PlotDisposer::writePages(const DisposeJob& job, DisposeOwner& owner) {
     if (owner.disposeCancelled()) return undo("the dispose was cancelled");
     Result<std::string> path = outputPath(job.outputFolder, job.source, job.timestamp, page.page);
     if (!path) return undo(path.error());
-    std::string bytes = writePage(drawing_, page, settings_, page.page == drawing_.pageCount - 1);
+    // The pump between pages goes on every page file but the last one written.
+    std::string bytes = writePage(drawing_, page, settings_, &page == &pages.back(), reader_.state().feed);
     if (Status st = writeFileAtomic(*path, bytes); !st) return undo("cannot write a page file: " + st.error());
     written.push_back(*path);
     items.push_back(*path + ";" + sizeText(page.box.maxX, page.box.maxY));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/console_job.h"
 #include "engine/dispose_engine.h"
 #include "engine/drawing.h"
 #include "engine/plot_reader.h"
@@ -28,9 +29,9 @@ class PlotDisposer final : public DisposeEngine {
   };
   // The steps between reading and writing, in run order.
   std::vector<Step> steps();
-  // Output features of the page writer that the job enables but that are not
-  // implemented yet.
-  std::vector<const char*> missingWriterFeatures() const;
+  // A console job: the same reading and steps, then the console layout into
+  // job.output instead of page files.
+  Status disposeConsoleJob(const ConsoleJob& job);
 
   const Drawing& drawing() const { return drawing_; }
   const DisposeSettings& settings() const { return settings_; }
@@ -38,6 +39,8 @@ class PlotDisposer final : public DisposeEngine {
  private:
   Status copySource(const DisposeJob& job, DisposeOwner& owner);
   Status writePages(const DisposeJob& job, DisposeOwner& owner);
+  // Reads the source and runs the enabled steps.
+  Status process(const std::string& source, DisposeOwner& owner);
   Status convertCircles();
   Status convertText();
   Status removeSawtoothStep();
@@ -45,6 +48,9 @@ class PlotDisposer final : public DisposeEngine {
   Status addPointsStep();
   Status align();
   Status paginate();
+  Status linkStrokes();
+  Status orderPens();
+  Status shortenStrokes();
 
   DisposeSettings settings_;
   Drawing drawing_;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "engine/machine_marks.h"
 #include "platform/numbers.h"
 
 namespace plotdesk::engine {
@@ -203,7 +204,8 @@ void writeBody(std::string& out, const Drawing& d, const PageContent& page, cons
   }
 }
 
-std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage) {
+std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
+                      const FeedValues& feed) {
   std::string out;
   // Typical plot text needs about twelve bytes per vertex.
   size_t vertices = 0;
@@ -211,11 +213,9 @@ std::string writePage(const Drawing& d, const PageContent& page, const DisposeSe
   out.reserve(64 + vertices * 14 + (page.circles.size() + page.labels.size()) * 64);
   out += "IN;\r\n";
   writePair(out, "JS", page.box.maxX, page.box.maxY);
-  // Page marks (outline, holding position, inkjet mark) are written here.
+  writeMarksBefore(out, page.box, s);
   writeBody(out, d, page, s, lastPage);
-  // The material cut is written here.
-  if (s.addPagiPG && !lastPage) out += "SK;\r\n";
-  // The material feed is written here.
+  writeMarksAfter(out, page.box, s, lastPage, feed);
   if (s.addPG) out += "PG;\r\n";
   return out;
 }

@@ -53,7 +53,10 @@ void writeLabel(std::string& out, const TextLabel& l, const DisposeSettings& s);
 // The page body: list order, or pen slot order when spOrder is on.
 void writeBody(std::string& out, const Drawing& d, const PageContent& page, const DisposeSettings& s,
                bool lastPage);
-// A whole page file. `lastPage` is true for page index pageCount - 1.
-std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage);
+// A whole page file with the marks the settings enable. `lastPage` is true for
+// the last page that yields a file (it gets no "SK;" pump); `feed` holds the
+// source's AM values for the material feed.
+std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
+                      const FeedValues& feed = {});
 
 }  // namespace plotdesk::engine

@@ -207,9 +207,6 @@ TEST(Dispose, FailuresLeaveNoOutput) {
          ASSERT_TRUE(s.set_Page_Length(0.001));
        },
        "PU0,0;PD400000,0;", "more than 9999 pages"},
-      {"material feed", [](SettingsStore& s) { ASSERT_TRUE(s.set_Auto_FeedMaterial(1)); }, "PD1,1;",
-       "material feed step"},
-      {"console job", [](SettingsStore& s) { ASSERT_TRUE(s.set_ControlMacPrg(1)); }, "PD1,1;", "console job"},
       {"damaged stroke font",
        [](SettingsStore& s) {
          ASSERT_TRUE(s.set_FontDispose_Enabled(1));
