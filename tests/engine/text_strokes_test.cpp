@@ -78,6 +78,15 @@ TEST(StrokeFont, DamagedFilesAreRefused) {
     EXPECT_NE(font.error().find(c.message), std::string::npos) << font.error();
   }
   EXPECT_FALSE(StrokeFont::load("/nonexistent/QKHZK.dat"));
+
+  // Every cut of a valid font parses as the entries before the cut or is refused.
+  const std::string font = tinyFont();
+  for (size_t n = 1; n < font.size(); ++n) {
+    Result<StrokeFont> cut = StrokeFont::parse(std::string_view(font).substr(0, n));
+    if (cut) {
+      EXPECT_LT(cut->glyphCount(), 9U) << n;
+    }
+  }
 }
 
 // Polylines as "x,y x,y | x,y ..." with coordinates rounded to 0.001.
