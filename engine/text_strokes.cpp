@@ -147,6 +147,13 @@ bool LabelWriter::convert(const TextLabel& label) {
       const auto trail = static_cast<unsigned char>(text[++i]);
       if (trail < 161 || trail > 254) continue;
       std::snprintf(key, sizeof key, "QK%d%d", c - 160, trail - 160);
+    } else if (c >= 0x81 && c <= 0xFE) {
+      // The lead byte of a double-byte character the font does not cover
+      // (symbols, extension characters): its trail byte goes with it, or the
+      // trail would be read as a character of its own and could pair up with
+      // the next character's lead byte, garbling the rest of the label.
+      ++i;
+      continue;
     } else {
       if (c == ' ') px_ += std::trunc(std::fabs(sx * 600) + gap);
       continue;

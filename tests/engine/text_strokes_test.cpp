@@ -142,6 +142,8 @@ TEST(TextStrokes, LabelsBecomeStrokes) {
       {"a lead byte at the end is skipped", "A\xB0", 0, 0, 0, 0, false, false, false, "0,0 80,0 80,315"},
       {"a pair with a bad trail byte is skipped", "\xB0\x41" "A", 0, 0, 0, 0, false, false, false,
        "0,0 80,0 80,315"},
+      {"other double-byte characters are skipped whole", "\xA3\xB1" "A\x81\x40", 0, 0, 0, 0, false, false, false,
+       "0,0 80,0 80,315"},
       {"DI0,1 with run and rise: not rotated (run 0)", "A", 0, 0, 1, 90, true, true, false, "0,0 80,0 80,315"},
       {"DI0,1 by angle: 90 degrees, whole-unit ends break the line", "A", 0, 0, 1, 90, true, false, false,
        "0,0 0,80 | 0,80 -315,80"},
