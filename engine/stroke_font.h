@@ -15,6 +15,7 @@
 // than searched by substring; every length field is checked on the way, so a
 // damaged file is reported instead of being read past its end.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
