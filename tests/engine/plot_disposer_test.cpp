@@ -189,6 +189,13 @@ TEST(Dispose, LabelsBecomeStrokesWithTheShippedFont) {
   EXPECT_EQ(page.find("LB"), std::string::npos) << page;
   EXPECT_GT(std::count(page.begin(), page.end(), 'D'), 40) << page;  // many strokes
   EXPECT_EQ(page.find("SP1;"), page.rfind("SP1;"));                    // only the line is pen 1
+
+  // With the switch off the label reaches the page file as a label.
+  ASSERT_TRUE(st.store().set_FontDispose_Enabled(0));
+  CollectingOwner plain;
+  ASSERT_TRUE(st.dispose(src, plain));
+  page = *readFile(joinPath(st.out, "t_20110405_134501_001.plt"));
+  EXPECT_NE(page.find("PU400,400;\r\nLBAb 1\xD6\xD0\xCE\xC4\x03;\r\n"), std::string::npos) << page;
 }
 
 TEST(Dispose, FailuresLeaveNoOutput) {
