@@ -47,20 +47,30 @@ Polyline cutSegment(const PrimitiveHeader& h, Point p0, Point p1, double a, doub
 void applyVCut(std::vector<Polyline>& lines, const std::array<bool, 8>& pens, double front, double end) {
   const double a = front > 0 ? front : 0.0;  // also maps NaN to 0
   const double b = end > 0 ? end : 0.0;
-  std::vector<Polyline> kept;
-  std::vector<Polyline> segments;
-  kept.reserve(lines.size());
-  for (Polyline& p : lines) {
+  // Sized once: a marker can turn into millions of segments here.
+  std::size_t kept = 0;
+  std::size_t segments = 0;
+  for (const Polyline& p : lines) {
     if (!selected(pens, p.header.pen)) {
-      kept.push_back(std::move(p));
-      continue;
-    }
-    for (std::size_t i = 0; i + 1 < p.vertices.size(); ++i) {
-      segments.push_back(cutSegment(p.header, p.vertices[i], p.vertices[i + 1], a, b));
+      ++kept;
+    } else if (p.vertices.size() > 1) {
+      segments += p.vertices.size() - 1;
     }
   }
-  for (Polyline& s : segments) kept.push_back(std::move(s));
-  lines = std::move(kept);
+  if (kept == lines.size()) return;
+  std::vector<Polyline> out;
+  out.reserve(kept + segments);
+  for (Polyline& p : lines) {
+    if (!selected(pens, p.header.pen)) out.push_back(std::move(p));
+  }
+  for (Polyline& p : lines) {
+    if (!selected(pens, p.header.pen)) continue;
+    for (std::size_t i = 0; i + 1 < p.vertices.size(); ++i) {
+      out.push_back(cutSegment(p.header, p.vertices[i], p.vertices[i + 1], a, b));
+    }
+    std::vector<Point>().swap(p.vertices);  // give the memory back as we go
+  }
+  lines = std::move(out);
 }
 
 }  // namespace plotdesk::engine
