@@ -59,9 +59,10 @@ int runStationHeadless(const WindowChoice& choice, const std::string& programFol
     loop.unwatch(signals.fd());
     window.close();
   });
+  window.open();
+  // Announced once the folders exist and the watcher runs, so a file dropped now is seen.
   out << "plotdesk: " << (choice.live ? "server" : "demo") << " station in " << programFolder
       << " (stop with Ctrl-C)" << std::endl;
-  window.open();
   int code = loop.run();
   window.close();
   out << "plotdesk: stopped" << std::endl;

@@ -13,7 +13,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 mkdir -p "$work/corpus"
 bin="$work/reader_fuzz"
-sources=("$here/reader_fuzz.cpp" "$src/engine/plot_reader.cpp" "$src/engine/plot_writer.cpp"
+sources=("$here/reader_fuzz.cpp" "$src/engine/plot_reader.cpp" "$src/engine/plot_writer.cpp" "$src/engine/machine_marks.cpp"
          "$src/platform/numbers.cpp" "$src/platform/files.cpp")
 stale=0
 [ -x "$bin" ] || stale=1
