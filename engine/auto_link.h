@@ -24,10 +24,11 @@ namespace plotdesk::engine {
 // already passed are not tested again. Both meeting vertices stay, so every
 // joint holds two (near-)equal vertices.
 //
-// The scan as stated is quadratic. Here a grid of endpoint cells (removals
-// are lazy) finds, for the current ends of I, the first partner at or after
-// the scan position, which is exactly the partner the scan would take, so
-// the result is identical and the cost is near linear for real markers.
+// The scan as stated is quadratic. Here the endpoints near each endpoint are
+// found once, up front, through a cell-sorted endpoint list, and the loop
+// takes for the current ends of I the first partner at or after the scan
+// position, which is exactly the partner the scan would take, so the result
+// is identical and the cost is near linear for real markers.
 void linkPolylines(std::vector<Polyline>& lines, double tolerance);
 
 }  // namespace plotdesk::engine

@@ -151,6 +151,27 @@ TEST(AutoLink, MatchesThePlainScan) {
   EXPECT_GT(rings, 1000);
 }
 
+// Crowded ends (a tolerance large against the drawing, hundreds of ends
+// near each other) still give exactly the plain scan's result.
+TEST(AutoLink, CrowdedEndsMatchThePlainScan) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 6; ++round) {
+    std::vector<Polyline> lines(400);
+    for (Polyline& p : lines) {
+      p.header.pen = 1 + static_cast<int>(rng() % 3);
+      for (int k = 0; k < 2; ++k) p.vertices.push_back({double(rng() % 40), double(rng() % 40)});
+    }
+    std::vector<Polyline> plain = lines;
+    linkPolylines(lines, 3.0 + round * 4);
+    plainLink(plain, 3.0 + round * 4);
+    ASSERT_EQ(lines.size(), plain.size()) << round;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      ASSERT_EQ(test::dump(lines[k]), test::dump(plain[k])) << round << " " << k;
+      ASSERT_EQ(lines[k].vertices, plain[k].vertices) << round << " " << k;
+    }
+  }
+}
+
 // Large coordinates and tolerances beyond any drawing still find every partner.
 TEST(AutoLink, ExtremeScales) {
   struct Row {
