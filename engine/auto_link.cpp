@@ -106,6 +106,49 @@ class EndpointIndex {
     }
     radixSort(sorted, idBits_, keyBits);
     const std::uint64_t idMask = (std::uint64_t{1} << idBits_) - 1;
+    const std::uint64_t yMask = (std::uint64_t{1} << ySh_) - 1;
+
+    // First attempt: explicit neighbour pairs, while they stay about as many
+    // as the endpoints. Each pair is met once, from its endpoint earlier in
+    // the sort order: the rest of its cell and the cell above follow it
+    // directly, and the three cells of the next column form a window that
+    // only moves forward. Points are read only for endpoints that share a
+    // window with another, which most do not.
+    const std::size_t budget = 2 * count + 4096;
+    std::vector<std::array<std::uint32_t, 2>> pairs;
+    bool fits = true;
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < count && fits; ++k) {
+      const std::uint64_t key = sorted[k] >> idBits_;
+      const std::uint64_t cx = key >> ySh_;
+      const std::uint64_t cy = key & yMask;
+      const auto a = static_cast<std::uint32_t>(sorted[k] & idMask);
+      auto test = [&](std::size_t k2) {
+        const auto b = static_cast<std::uint32_t>(sorted[k2] & idMask);
+        if (near(pts[a], pts[b], tol_)) {
+          pairs.push_back({a, b});
+          pairs.push_back({b, a});
+        }
+      };
+      const std::uint64_t above = (cx << ySh_) | (cy + 1);
+      for (std::size_t k2 = k + 1; k2 < count && (sorted[k2] >> idBits_) <= above; ++k2) test(k2);
+      const std::uint64_t col = (cx + 1) << ySh_;
+      const std::uint64_t first = col | (cy == 0 ? 0 : cy - 1);
+      const std::uint64_t last = col | (cy + 1);
+      while (next < count && (sorted[next] >> idBits_) < first) ++next;
+      for (std::size_t k2 = next; k2 < count && (sorted[k2] >> idBits_) <= last; ++k2) test(k2);
+      fits = pairs.size() <= budget;
+    }
+    if (fits) {
+      for (const auto& pr : pairs) ++offsets_[pr[0] + 1];
+      for (std::uint32_t e = 0; e < all; ++e) offsets_[e + 1] += offsets_[e];
+      neighbours_.resize(pairs.size());
+      std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
+      for (const auto& pr : pairs) neighbours_[fill[pr[0]]++] = pr[1];
+      return;
+    }
+    std::vector<std::array<std::uint32_t, 2>>().swap(pairs);
+    dense_ = true;
     sortedId_.resize(count);
     sortedPt_.resize(count);
     for (std::size_t k = 0; k < count; ++k) {
@@ -113,33 +156,6 @@ class EndpointIndex {
       sortedPt_[k] = pts[sortedId_[k]];
     }
     for (std::uint64_t& v : sorted) v >>= idBits_;
-
-    // First attempt: explicit neighbour pairs, while they stay about as many
-    // as the endpoints.
-    const std::size_t budget = 2 * count + 4096;
-    std::vector<std::array<std::uint32_t, 2>> pairs;
-    const bool fits = sweep(sorted, [&](std::uint32_t begin, std::uint32_t end, const Window& w) {
-      for (std::uint32_t k = begin; k < end; ++k) {
-        for (int d = 0; d < 3; ++d) {
-          for (std::uint32_t k2 = w[d][0]; k2 < w[d][1]; ++k2) {
-            if (k2 != k && near(sortedPt_[k], sortedPt_[k2], tol_)) pairs.push_back({sortedId_[k], sortedId_[k2]});
-          }
-        }
-      }
-      return pairs.size() <= budget;
-    });
-    if (fits) {
-      for (const auto& pr : pairs) ++offsets_[pr[0] + 1];
-      for (std::uint32_t e = 0; e < all; ++e) offsets_[e + 1] += offsets_[e];
-      neighbours_.resize(pairs.size());
-      std::vector<std::uint32_t> fill(offsets_.begin(), offsets_.end() - 1);
-      for (const auto& pr : pairs) neighbours_[fill[pr[0]]++] = pr[1];
-      sortedId_ = {};
-      sortedPt_ = {};
-      return;
-    }
-    std::vector<std::array<std::uint32_t, 2>>().swap(pairs);
-    dense_ = true;
     cellOfEndpoint_.assign(all, 0);
     sweep(sorted, [&](std::uint32_t begin, std::uint32_t end, const Window& w) {
       const auto cell = static_cast<std::uint32_t>(windows_.size());
@@ -147,6 +163,14 @@ class EndpointIndex {
       for (std::uint32_t k = begin; k < end; ++k) cellOfEndpoint_[sortedId_[k]] = cell;
       return true;
     });
+  }
+
+  // Calls f(e) for the endpoints listed near endpoint `self`, when they are
+  // listed; for warming caches ahead of use.
+  template <class F>
+  void forEachListed(std::uint32_t self, F&& f) const {
+    if (dense_) return;
+    for (std::uint32_t k = offsets_[self]; k < offsets_[self + 1]; ++k) f(neighbours_[k]);
   }
 
   // Calls f(e) for every indexed endpoint e near endpoint `self` at p, and
@@ -253,6 +277,29 @@ void linkPolylines(std::vector<Polyline>& lines, double tol) {
   std::vector<Point> front;
   std::vector<Point> back;
   for (std::uint32_t i = 0; i < n; ++i) {
+    // The partners are scattered over the list; asking for their records a
+    // few polylines ahead overlaps the memory waits: first the owners of the
+    // listed neighbours, then the owners' polylines, then their vertices.
+    // Polylines that grow by then only make a guess miss.
+    if (i + 16 < n) {
+      auto want = [&](std::uint32_t e) { __builtin_prefetch(&owner[e]); };
+      index.forEachListed(2 * (i + 16), want);
+      index.forEachListed(2 * (i + 16) + 1, want);
+    }
+    if (i + 8 < n) {
+      auto want = [&](std::uint32_t e) {
+        if (owner[e] < n) __builtin_prefetch(&lines[owner[e]]);
+      };
+      index.forEachListed(2 * (i + 8), want);
+      index.forEachListed(2 * (i + 8) + 1, want);
+    }
+    if (i + 4 < n) {
+      auto want = [&](std::uint32_t e) {
+        if (owner[e] < n) __builtin_prefetch(lines[owner[e]].vertices.data());
+      };
+      index.forEachListed(2 * (i + 4), want);
+      index.forEachListed(2 * (i + 4) + 1, want);
+    }
     if (ends[i].first == kNone) continue;
     Polyline& line = lines[i];
     std::uint32_t firstId = ends[i].first;
