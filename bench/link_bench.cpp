@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "engine/auto_link.h"
+#include "tests/engine/auto_link_oracle.h"
 
 using plotdesk::engine::Point;
 using plotdesk::engine::Polyline;
+using plotdesk::engine::test::plainLink;
 using Seconds = std::chrono::duration<double>;
 
 namespace {
@@ -52,53 +54,6 @@ std::vector<Polyline> segments(std::size_t n, unsigned seed) {
   return out;
 }
 
-// The linking scan as the rules state it (quadratic).
-void plainLink(std::vector<Polyline>& list, double tol) {
-  auto near = [tol](const Point& a, const Point& b) {
-    return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y)) <= tol;
-  };
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (list[i].header.closed) continue;
-    std::size_t j = 0;
-    while (j < list.size()) {
-      const auto& a = list[i].header;
-      const auto& b = list[j].header;
-      if (j == i || b.closed || a.page != b.page || a.pen != b.pen || a.linePattern != b.linePattern ||
-          a.patternLength != b.patternLength || a.lineMode != b.lineMode) {
-        ++j;
-        continue;
-      }
-      std::vector<Point>& I = list[i].vertices;
-      const std::vector<Point> J = list[j].vertices;
-      const Point sI = I.front(), eI = I.back(), sJ = J.front(), eJ = J.back();
-      bool ring = false;
-      if (near(sI, sJ) && near(eI, eJ)) {
-        I.insert(I.end(), J.rbegin(), J.rend());
-        I.push_back(sI);
-        ring = true;
-      } else if (near(sI, eJ) && near(eI, sJ)) {
-        I.insert(I.end(), J.begin(), J.end());
-        I.push_back(sI);
-        ring = true;
-      } else if (near(sI, sJ)) {
-        I.insert(I.begin(), J.rbegin(), J.rend());
-      } else if (near(sI, eJ)) {
-        I.insert(I.begin(), J.begin(), J.end());
-      } else if (near(eI, sJ)) {
-        I.insert(I.end(), J.begin(), J.end());
-      } else if (near(eI, eJ)) {
-        I.insert(I.end(), J.rbegin(), J.rend());
-      } else {
-        ++j;
-        continue;
-      }
-      if (ring) list[i].header.closed = true;
-      list.erase(list.begin() + static_cast<std::ptrdiff_t>(j));
-      if (j < i) --i;
-      if (ring) break;
-    }
-  }
-}
 
 template <class F>
 double bestOf(int repeats, F&& f) {
