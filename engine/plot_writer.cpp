@@ -1,6 +1,9 @@
 #include "engine/plot_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -49,6 +52,40 @@ void writePair(std::string& out, const char* op, double x, double y) {
   appendNumber(out, y);
   out += ';';
   out += kEol;
+}
+
+constexpr std::size_t kPenSlots = 8;
+
+// Element indexes of one page grouped by the first pen slot that holds their
+// pen, list order kept within a slot; elements of unlisted pens are left out.
+struct SlotLists {
+  std::vector<std::size_t> index;
+  std::array<std::size_t, kPenSlots + 1> start{};
+  std::span<const std::size_t> slot(std::size_t k) const {
+    return {index.data() + start[k], start[k + 1] - start[k]};
+  }
+};
+
+template <class T>
+SlotLists bySlot(const std::vector<T>& list, const std::vector<std::size_t>& page, const std::array<int, 8>& pens) {
+  SlotLists out;
+  std::vector<std::uint8_t> slot(page.size());
+  std::array<std::size_t, kPenSlots + 1> count{};
+  for (std::size_t n = 0; n < page.size(); ++n) {
+    const int pen = list[page[n]].header.pen;
+    std::size_t k = 0;
+    while (k < kPenSlots && pens[k] != pen) ++k;
+    slot[n] = static_cast<std::uint8_t>(k);  // kPenSlots: not written
+    ++count[k];
+  }
+  for (std::size_t k = 0; k < kPenSlots; ++k) out.start[k + 1] = out.start[k] + count[k];
+  out.index.resize(out.start[kPenSlots]);
+  std::array<std::size_t, kPenSlots> next{};
+  std::copy(out.start.begin(), out.start.begin() + kPenSlots, next.begin());
+  for (std::size_t n = 0; n < page.size(); ++n) {
+    if (slot[n] < kPenSlots) out.index[next[slot[n]]++] = page[n];
+  }
+  return out;
 }
 
 }  // namespace
@@ -118,12 +155,62 @@ std::vector<PageContent> collectPages(const Drawing& d) {
   return pages;
 }
 
+namespace {
+
+// Six significant digits of v, for 0.0001 <= |v| < 999999.5, exactly as the
+// general format writes them (never an exponent in that range: plain
+// decimals, trailing zeros dropped), but without the library's arbitrary
+// precision route, which dominated writing a page. v is scaled so the six
+// digits are the integer part; that product is off by at most half a unit in
+// its last place (below 2^-33 here), so the rounding is decided correctly
+// unless the digit after the sixth is within a hair of a tie, or the scale
+// was picked at the very edge of a power of ten. Then it returns false and
+// the caller takes the exact route.
+bool appendSixDigits(std::string& out, double v) {
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr double kDecade[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
+  const double a = std::fabs(v);
+  if (!(a >= 0.0001 && a < 999999.5)) return false;
+  int e = 5;  // decimal exponent of a
+  while (e > -4 && a < kDecade[e + 4]) --e;
+  const double scaled = a * kScale[5 - e];
+  if (!(scaled >= 100000.5 && scaled <= 999999.4)) return false;
+  const double whole = std::floor(scaled);
+  const double rest = scaled - whole;  // exact: both below 2^20
+  if (std::fabs(rest - 0.5) < 1e-6) return false;
+  long digits = static_cast<long>(whole) + (rest > 0.5 ? 1 : 0);  // 100001..999999
+  char buf[16];
+  for (int i = 5; i >= 0; --i) {
+    buf[i] = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  }
+  int used = 6;
+  const int point = e >= 0 ? e + 1 : 0;  // digits before the decimal point
+  while (used > point && buf[used - 1] == '0') --used;
+  if (v < 0) out += '-';
+  if (e >= 0) {
+    out.append(buf, static_cast<std::size_t>(point));
+    if (used > point) {
+      out += '.';
+      out.append(buf + point, static_cast<std::size_t>(used - point));
+    }
+  } else {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-e - 1), '0');
+    out.append(buf, static_cast<std::size_t>(used));
+  }
+  return true;
+}
+
+}  // namespace
+
 void appendNumber(std::string& out, double v) {
   // Whole numbers of up to six digits print the same in every notation.
   if (v > -999999.5 && v < 999999.5 && v == std::trunc(v)) {
     appendInt(out, static_cast<long long>(v));
     return;
   }
+  if (appendSixDigits(out, v)) return;
   out += formatGeneral(v);
 }
 
@@ -189,34 +276,51 @@ void writeBody(std::string& out, const Drawing& d, const PageContent& page, cons
     for (size_t i : page.labels) writeLabel(out, d.labels[i], s);
     return;
   }
-  for (int pen : s.spOut) {
-    for (size_t i : page.polylines) {
-      if (d.polylines[i].header.pen == pen) writePolyline(out, d.polylines[i], s);
+  // Each pen slot takes the page's elements of its pen in list order. One
+  // pass sorts them into slots, rather than a scan of the page per slot.
+  std::array<std::size_t, kPenSlots> slotOf{};  // a pen listed twice uses its first slot
+  for (std::size_t k = 0; k < kPenSlots; ++k) {
+    slotOf[k] = k;
+    for (std::size_t j = 0; j < k; ++j) {
+      if (s.spOut[j] == s.spOut[k]) {
+        slotOf[k] = j;
+        break;
+      }
     }
-    for (size_t i : page.circles) {
-      if (d.circles[i].header.pen == pen) writeCircle(out, d.circles[i], s);
-    }
-    for (size_t i : page.labels) {
-      if (d.labels[i].header.pen == pen) writeLabel(out, d.labels[i], s);
-    }
+  }
+  const SlotLists lines = bySlot(d.polylines, page.polylines, s.spOut);
+  const SlotLists circles = bySlot(d.circles, page.circles, s.spOut);
+  const SlotLists labels = bySlot(d.labels, page.labels, s.spOut);
+  for (std::size_t k = 0; k < kPenSlots; ++k) {
+    const std::size_t slot = slotOf[k];
+    for (std::size_t i : lines.slot(slot)) writePolyline(out, d.polylines[i], s);
+    for (std::size_t i : circles.slot(slot)) writeCircle(out, d.circles[i], s);
+    for (std::size_t i : labels.slot(slot)) writeLabel(out, d.labels[i], s);
     if (s.addPagiPG && !lastPage) out += "SK;\r\n";
     if (s.sooAddPagebreak) out += "PG;\r\n";
   }
 }
 
-std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
-                      const FeedValues& feed) {
-  std::string out;
-  // Typical plot text needs about twelve bytes per vertex.
+void writePage(std::string& out, const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
+               const FeedValues& feed) {
+  out.clear();
+  // Typical plot text needs about twelve bytes per vertex, and each polyline
+  // adds its pen and line-type lines.
   size_t vertices = 0;
   for (size_t i : page.polylines) vertices += d.polylines[i].vertices.size();
-  out.reserve(64 + vertices * 14 + (page.circles.size() + page.labels.size()) * 64);
+  out.reserve(64 + vertices * 14 + page.polylines.size() * 16 + (page.circles.size() + page.labels.size()) * 64);
   out += "IN;\r\n";
   writePair(out, "JS", page.box.maxX, page.box.maxY);
   writeMarksBefore(out, page.box, s);
   writeBody(out, d, page, s, lastPage);
   writeMarksAfter(out, page.box, s, lastPage, feed);
   if (s.addPG) out += "PG;\r\n";
+}
+
+std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
+                      const FeedValues& feed) {
+  std::string out;
+  writePage(out, d, page, s, lastPage, feed);
   return out;
 }
 

@@ -58,5 +58,9 @@ void writeBody(std::string& out, const Drawing& d, const PageContent& page, cons
 // source's AM values for the material feed.
 std::string writePage(const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
                       const FeedValues& feed = {});
+// The same into `out`, replacing what it held: a caller writing many pages
+// keeps one buffer, so each page does not fault in fresh memory again.
+void writePage(std::string& out, const Drawing& d, const PageContent& page, const DisposeSettings& s, bool lastPage,
+               const FeedValues& feed = {});
 
 }  // namespace plotdesk::engine
