@@ -46,6 +46,8 @@ class Divider {
     auto lines = byPage(d_.polylines, pages);
     auto circles = byPage(d_.circles, pages);
     auto labels = byPage(d_.labels, pages);
+    // Most polylines stay whole; the few cut at page edges grow the list.
+    lines_.reserve(d_.polylines.size() + d_.polylines.size() / 16);
 
     int highest = -1;  // highest page number given so far
     for (int a = 0; a < pages; ++a) {
@@ -153,18 +155,20 @@ class Divider {
         return fail("the page length is too small for this drawing: dividing it would make more than " +
                     std::to_string(kMaxDividedVertices) + " vertices");
       }
-      Polyline out;
+      Polyline& out = lines_.emplace_back();
       out.header = h;
       out.header.page = static_cast<std::int32_t>(k - lowest_);
-      out.vertices = std::move(piece);
-      lines_.push_back(std::move(out));
+      // An exact copy: the scratch piece keeps its capacity for the next one,
+      // and the drawing holds no doubling slack.
+      out.vertices.assign(piece.begin(), piece.end());
     }
     piece.clear();
     return {};
   }
 
   Status dividePolyline(const Polyline& line) {
-    std::vector<Point> piece;
+    std::vector<Point>& piece = piece_;
+    piece.clear();
     long long pieceStrip = 0;
     const auto& v = line.vertices;
     for (std::size_t i = 0; i + 1 < v.size(); ++i) {
@@ -218,6 +222,7 @@ class Divider {
   long long lowest_ = 0;
   std::size_t vertices_ = 0;
   std::vector<Polyline> lines_;
+  std::vector<Point> piece_;  // the piece being built, reused from polyline to polyline
   std::vector<Circle> circles_;
   std::vector<TextLabel> labels_;
 };
