@@ -1,6 +1,7 @@
 #include "engine/plot_disposer.h"
 
 #include <cstdio>
+#include <future>
 
 #include "engine/auto_link.h"
 #include "engine/pagination.h"
@@ -174,21 +175,40 @@ Status PlotDisposer::writePages(const DisposeJob& job, DisposeOwner& owner) {
   std::vector<PageContent> pages = collectPages(drawing_);
   std::vector<std::string> written;
   std::vector<std::string> items;
+  // Page n is laid out while page n - 1 goes to disk: the layout keeps the
+  // processor busy, the write mostly waits for the disk. Two buffers take
+  // turns, each reused from page to page.
+  std::string buffers[2];
+  std::future<Status> inFlight;
+  std::string inFlightPath;
+  auto finishWrite = [&]() -> Status {
+    if (!inFlight.valid()) return {};
+    Status st = inFlight.get();
+    if (st) written.push_back(inFlightPath);
+    return st;
+  };
   // A job is all or nothing: the pipeline deletes the source after a success.
-  auto undo = [&written](const std::string& why) {
+  auto undo = [&](const std::string& why) {
+    (void)finishWrite();
     for (const std::string& path : written) (void)deleteFile(path);
     return fail(why);
   };
-  for (const PageContent& page : pages) {
+  for (std::size_t n = 0; n < pages.size(); ++n) {
+    const PageContent& page = pages[n];
+    std::string& bytes = buffers[n % 2];
+    // The pump between pages goes on every page file but the last one written.
+    writePage(bytes, drawing_, page, settings_, n + 1 == pages.size(), reader_.state().feed);
+    if (Status st = finishWrite(); !st) return undo("cannot write a page file: " + st.error());
     if (owner.disposeCancelled()) return undo("the dispose was cancelled");
     Result<std::string> path = outputPath(job.outputFolder, job.source, job.timestamp, page.page);
     if (!path) return undo(path.error());
-    // The pump between pages goes on every page file but the last one written.
-    std::string bytes = writePage(drawing_, page, settings_, &page == &pages.back(), reader_.state().feed);
-    if (Status st = writeFileAtomic(*path, bytes); !st) return undo("cannot write a page file: " + st.error());
-    written.push_back(*path);
+    inFlightPath = *path;
+    // Runs in place at get() when no thread can be started.
+    inFlight = std::async(std::launch::async | std::launch::deferred,
+                          [&bytes, target = *path] { return writeFileAtomic(target, bytes); });
     items.push_back(*path + ";" + sizeText(page.box.maxX, page.box.maxY));
   }
+  if (Status st = finishWrite(); !st) return undo("cannot write a page file: " + st.error());
   for (const std::string& item : items) owner.appendDisposedOutput(item);
   return {};
 }
