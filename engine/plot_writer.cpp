@@ -133,6 +133,17 @@ std::vector<PageContent> collectPages(const Drawing& d) {
     }
     return &pages[it->second];
   };
+  // The index lists are sized first: on a big drawing they hold millions of
+  // entries, and growing them would copy each list into fresh memory again.
+  std::vector<size_t> lineCount;
+  for (const Polyline& line : d.polylines) {
+    if (PageContent* p = pageOf(line.header.page)) {
+      const auto k = static_cast<size_t>(p - pages.data());
+      if (k >= lineCount.size()) lineCount.resize(k + 1, 0);
+      ++lineCount[k];
+    }
+  }
+  for (size_t k = 0; k < lineCount.size(); ++k) pages[k].polylines.reserve(lineCount[k]);
   for (size_t i = 0; i < d.polylines.size(); ++i) {
     if (PageContent* p = pageOf(d.polylines[i].header.page)) {
       p->polylines.push_back(i);
@@ -305,10 +316,16 @@ void writePage(std::string& out, const Drawing& d, const PageContent& page, cons
                const FeedValues& feed) {
   out.clear();
   // Typical plot text needs about twelve bytes per vertex, and each polyline
-  // adds its pen and line-type lines.
+  // adds some 30 for its pen, line-type and PU lines. The estimate errs high:
+  // capacity never written is never touched, while growing past it would copy
+  // the whole page into fresh memory.
   size_t vertices = 0;
   for (size_t i : page.polylines) vertices += d.polylines[i].vertices.size();
-  out.reserve(64 + vertices * 14 + page.polylines.size() * 16 + (page.circles.size() + page.labels.size()) * 64);
+  const size_t estimate =
+      64 + vertices * 16 + page.polylines.size() * 32 + (page.circles.size() + page.labels.size()) * 64;
+  // A reused buffer grows with a margin, so pages of about the same size do
+  // not each move it into fresh memory.
+  if (out.capacity() < estimate) out.reserve(estimate + estimate / 4);
   out += "IN;\r\n";
   writePair(out, "JS", page.box.maxX, page.box.maxY);
   writeMarksBefore(out, page.box, s);
