@@ -1,5 +1,6 @@
 #include "engine/plot_disposer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 
@@ -123,6 +124,7 @@ Status PlotDisposer::orderPens() {
 }
 
 Status PlotDisposer::shortenStrokes() {
+  if (shortenWhileWriting_) return {};
   applyVCut(drawing_.polylines, settings_.spDecomp, settings_.distLeaveCut * 40.0, settings_.distLeaveCut2 * 40.0);
   return {};
 }
@@ -131,8 +133,11 @@ Status PlotDisposer::dispose(const DisposeJob& job, DisposeOwner& owner) {
   // ControlMacPrg only decides whether there is anything to process: the
   // console layout belongs to console jobs, a pipeline job always gets pages.
   if (!settings_.paginationEnabled() && !settings_.optimise && !settings_.controlMacPrg) return copySource(job, owner);
-  if (Status st = process(job.source, owner); !st) return st;
-  return writePages(job, owner);
+  shortenWhileWriting_ = settings_.leaveCut;
+  Status st = process(job.source, owner);
+  if (st) st = writePages(job, owner);
+  shortenWhileWriting_ = false;
+  return st;
 }
 
 Status PlotDisposer::disposeConsoleJob(const ConsoleJob& job) {
@@ -173,6 +178,57 @@ Status PlotDisposer::copySource(const DisposeJob& job, DisposeOwner& owner) {
 
 Status PlotDisposer::writePages(const DisposeJob& job, DisposeOwner& owner) {
   std::vector<PageContent> pages = collectPages(drawing_);
+  // Stroke shortening, when it waited for this, is applied to the polylines
+  // of one page at a time, just before the page is laid out, so only one
+  // page's segments are ever held. Elements keep their order within a page
+  // and shortening keeps every page's list order, so the page files are those
+  // of shortening the whole drawing first. A page whose only polylines are
+  // shortened ones of fewer than two vertices would be left empty: it yields
+  // no file, as it would not have been collected.
+  const bool shorten = shortenWhileWriting_;
+  if (shorten) {
+    std::erase_if(pages, [this](const PageContent& page) {
+      if (!page.circles.empty() || !page.labels.empty()) return false;
+      return std::none_of(page.polylines.begin(), page.polylines.end(), [this](std::size_t i) {
+        const Polyline& p = drawing_.polylines[i];
+        return !vCutsPen(settings_.spDecomp, p.header.pen) || p.vertices.size() > 1;
+      });
+    });
+  }
+  Drawing shortened;  // the current page's polylines, shortened, with all circles and labels
+  PageContent shortenedPage;
+  if (shorten) {
+    shortened.circles.swap(drawing_.circles);
+    shortened.labels.swap(drawing_.labels);
+  }
+  // The circles and labels go back whichever way this returns.
+  struct GiveBack {
+    Drawing& from;
+    Drawing& to;
+    bool active;
+    ~GiveBack() {
+      if (!active) return;
+      to.circles.swap(from.circles);
+      to.labels.swap(from.labels);
+    }
+  } giveBack{shortened, drawing_, shorten};
+  auto shortenPage = [&](const PageContent& page) -> const PageContent& {
+    std::vector<Polyline>& lines = shortened.polylines;
+    applyVCut(drawing_.polylines, page.polylines, lines, settings_.spDecomp, settings_.distLeaveCut * 40.0,
+              settings_.distLeaveCut2 * 40.0);
+    shortenedPage.page = page.page;
+    shortenedPage.polylines.resize(lines.size());
+    shortenedPage.circles = page.circles;
+    shortenedPage.labels = page.labels;
+    shortenedPage.box = {};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      shortenedPage.polylines[i] = i;
+      shortenedPage.box.addPolyline(lines[i]);
+    }
+    for (std::size_t i : page.circles) shortenedPage.box.addCircle(shortened.circles[i]);
+    for (std::size_t i : page.labels) shortenedPage.box.addLabel(shortened.labels[i]);
+    return shortenedPage;
+  };
   std::vector<std::string> written;
   std::vector<std::string> items;
   // Page n is laid out while page n - 1 goes to disk: the layout keeps the
@@ -194,10 +250,10 @@ Status PlotDisposer::writePages(const DisposeJob& job, DisposeOwner& owner) {
     return fail(why);
   };
   for (std::size_t n = 0; n < pages.size(); ++n) {
-    const PageContent& page = pages[n];
+    const PageContent& page = shorten ? shortenPage(pages[n]) : pages[n];
     std::string& bytes = buffers[n % 2];
     // The pump between pages goes on every page file but the last one written.
-    writePage(bytes, drawing_, page, settings_, n + 1 == pages.size(), reader_.state().feed);
+    writePage(bytes, shorten ? shortened : drawing_, page, settings_, n + 1 == pages.size(), reader_.state().feed);
     if (Status st = finishWrite(); !st) return undo("cannot write a page file: " + st.error());
     if (owner.disposeCancelled()) return undo("the dispose was cancelled");
     Result<std::string> path = outputPath(job.outputFolder, job.source, job.timestamp, page.page);

@@ -33,6 +33,9 @@ class PlotDisposer final : public DisposeEngine {
   // job.output instead of page files.
   Status disposeConsoleJob(const ConsoleJob& job);
 
+  // The drawing after the steps. A dispose into page files shortens strokes
+  // page by page while writing (see writePages), so there its polylines end
+  // up handed to the writer and the drawing keeps only their headers.
   const Drawing& drawing() const { return drawing_; }
   const DisposeSettings& settings() const { return settings_; }
 
@@ -52,6 +55,10 @@ class PlotDisposer final : public DisposeEngine {
   Status orderPens();
   Status shortenStrokes();
 
+  // Stroke shortening waits for writePages, which applies it to one page at
+  // a time: it turns every segment into a polyline of its own, and a marker
+  // holds millions of segments.
+  bool shortenWhileWriting_ = false;
   DisposeSettings settings_;
   Drawing drawing_;
   PlotReader reader_;
