@@ -92,7 +92,9 @@ void applyVCut(const std::vector<Polyline>& lines, std::span<const std::size_t> 
     }
   }
   // Polylines already in `out` keep their vertex storage: assigning two
-  // vertices to one of them allocates nothing.
+  // vertices to one of them allocates nothing. The list grows with a margin,
+  // so pages of about the same size do not each move it to fresh memory.
+  if (out.capacity() < total) out.reserve(total + total / 4);
   out.resize(total);
   std::size_t k = 0;
   for (std::size_t i : which) {
