@@ -34,8 +34,8 @@ class PlotDisposer final : public DisposeEngine {
   Status disposeConsoleJob(const ConsoleJob& job);
 
   // The drawing after the steps. A dispose into page files shortens strokes
-  // page by page while writing (see writePages), so there its polylines end
-  // up handed to the writer and the drawing keeps only their headers.
+  // page by page while writing (see writePages), so there the drawing keeps
+  // its polylines as they were before shortening.
   const Drawing& drawing() const { return drawing_; }
   const DisposeSettings& settings() const { return settings_; }
 
