@@ -15,6 +15,7 @@
 #include <string>
 
 #include "config/settings_store.h"
+#include "platform/memory_tuning.h"
 #include "engine/dispose_engine.h"
 #include "engine/plot_reader.h"
 #include "platform/files.h"
@@ -56,6 +57,7 @@ double bestOf(int repeats, F&& f, double* cpu = nullptr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  plotdesk::keepFreedMemoryForReuse();  // as the station does
   if (argc < 4) {
     std::fprintf(stderr, "usage: plotdesk-bench-dispose SRC HOME OUTDIR [REPEATS]\n");
     return 2;
