@@ -1,30 +1,16 @@
 #pragma once
-// A private folder for one test, removed afterwards, and small file helpers.
-#include <cstdlib>
+// The shared private test folder, with the names the watcher and pipeline
+// tests use, and a small file helper.
 #include <fstream>
 #include <string>
 
-#include "platform/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace plotdesk::testing_support {
 
-class TempFolder {
+class TempFolder : public test::TempDir {
  public:
-  TempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string tmpl = std::string(tmp ? tmp : "/tmp") + "/plotdesk-w-XXXXXX";
-    if (mkdtemp(tmpl.data())) path_ = tmpl;
-  }
-  ~TempFolder() {
-    if (!path_.empty()) (void)deleteTree(path_);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-  std::string at(const std::string& relative) const { return joinPath(path_, relative); }
-
- private:
-  std::string path_;
+  std::string at(const std::string& relative) const { return file(relative); }
 };
 
 inline void writeText(const std::string& path, const std::string& text) {
